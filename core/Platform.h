@@ -23,3 +23,7 @@ std::string decimalSeparator();
 
 // Seconds since 1970-01-01 UTC.
 int64_t currentTime();
+
+// Opens a file or address with the shell's default verb, shown normally.
+// False when the shell refused it.
+bool shellOpen(const std::string& path);

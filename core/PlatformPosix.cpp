@@ -32,3 +32,5 @@ std::string utf16ToAnsi(std::u16string_view text) {
 std::string decimalSeparator() { return "."; }
 
 int64_t currentTime() { return static_cast<int64_t>(std::time(nullptr)); }
+
+bool shellOpen(const std::string&) { return false; }  // no shell to hand files to in native tests

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shellapi.h>
 
 #include <ctime>
 
@@ -37,3 +38,9 @@ std::string decimalSeparator() {
 }
 
 int64_t currentTime() { return static_cast<int64_t>(std::time(nullptr)); }
+
+bool shellOpen(const std::string& path) {
+    // ShellExecute returns a value above 32 on success.
+    HINSTANCE r = ShellExecuteA(GetActiveWindow(), "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(r) > 32;
+}
