@@ -3,8 +3,10 @@
 // log viewer, and appended to the log file when the user switched that on.
 // Logging never fails its caller and may be called from any thread.
 #pragma once
+#include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 
 class Registry;
 
@@ -18,9 +20,14 @@ public:
 
     void log(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // WriteLog and LogFile from and to the settings key.
+    // WriteLog and LogFile from and to the settings key. A failed registry
+    // access keeps the values as they are; an empty LogFile reads as
+    // "kestrix.log". The overloads name another key under HKEY_CURRENT_USER
+    // (tests).
     void load(Registry& registry);
     void save(Registry& registry);
+    void load(Registry& registry, std::string_view keyPath);
+    void save(Registry& registry, std::string_view keyPath);
 
     bool writeLog() const;
     void setWriteLog(bool on);
@@ -28,6 +35,22 @@ public:
     void setLogFile(const std::string& file);
     std::deque<std::string> recentLines() const;  // a copy, oldest first
     void setSink(Sink sink);
+
+    // The file the entries go to: the program directory and "kestrix.log"
+    // for an empty LogFile, the program directory and LogFile for a bare
+    // name, LogFile itself when it holds a "\\" or "/".
+    std::string logFilePath() const;
+
+    // Limits of one entry: the message is cut to kMessageMax bytes, the whole
+    // line (with its line feed) to kLineMax bytes.
+    static constexpr size_t kMessageMax = 8191;
+    static constexpr size_t kLineMax = 259;
+    static constexpr int kMaxLines = 300;
+
+    // One line as log() builds it: "DD.MM.YYYY HH.MM.SS message\n", cut to
+    // kLineMax bytes with the line feed kept at its end.
+    static std::string formatLine(int day, int month, int year, int hour, int minute, int second,
+                                  std::string_view message);
 
 private:
     EventLog();

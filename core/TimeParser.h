@@ -22,8 +22,12 @@ private:
 class TimeParser {
 public:
     explicit TimeParser(std::string_view date);
+    // The same with the moment of parsing given (tests).
+    TimeParser(std::string_view date, int64_t now);
     int64_t time() const { return time_; }  // seconds since 1970-01-01 UTC
 
 private:
+    void parse(std::string_view date);
+
     int64_t time_;
 };

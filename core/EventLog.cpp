@@ -1,0 +1,174 @@
+#include "core/EventLog.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+#ifdef _WIN32
+#include <io.h>
+#include <share.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "core/Platform.h"
+#include "core/ProductKey.h"
+#include "core/Registry.h"
+
+struct EventLog::State {
+    mutable std::mutex lock;
+    int fileHandle = -1;
+    bool writeLog = false;
+    std::string logFile;
+    int maxLines = kMaxLines;
+    std::deque<std::string> recentLines;
+    Sink sink = nullptr;
+};
+
+namespace {
+
+// Opened, appended and closed per entry so the file can be read, moved or
+// deleted between entries; other writers are kept out while it is open.
+int appendToFile(const std::string& path, const std::string& line) {
+#ifdef _WIN32
+    int fd = _sopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _SH_DENYWR,
+                    _S_IREAD | _S_IWRITE);
+    if (fd < 0) return fd;
+    _write(fd, line.data(), static_cast<unsigned>(line.size()));
+    _close(fd);
+#else
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return fd;
+    ssize_t ignored = ::write(fd, line.data(), line.size());
+    (void)ignored;
+    ::close(fd);
+#endif
+    return fd;
+}
+
+std::string pathOf(const std::string& file) {
+    if (file.empty()) return programDirectory() + "kestrix.log";
+    if (file.find_first_of("\\/") == std::string::npos) return programDirectory() + file;
+    return file;
+}
+
+bool localCalendar(std::time_t t, std::tm& out) {
+#ifdef _WIN32
+    return localtime_s(&out, &t) == 0;
+#else
+    return localtime_r(&t, &out) != nullptr;
+#endif
+}
+
+}  // namespace
+
+EventLog::EventLog() : state_(new State) {}
+
+// Never destroyed: entries may still come from static destructors and from
+// threads that outlive main.
+EventLog& EventLog::instance() {
+    static EventLog* log = new EventLog;
+    return *log;
+}
+
+std::string EventLog::formatLine(int day, int month, int year, int hour, int minute, int second,
+                                 std::string_view message) {
+    char stamp[64];
+    int n = std::snprintf(stamp, sizeof stamp, "%02d.%02d.%02d %02d.%02d.%02d ", day, month, year, hour,
+                          minute, second);
+    std::string line(stamp, n > 0 ? static_cast<size_t>(n) : 0);
+    line.append(message);
+    if (line.size() > kLineMax - 1) line.resize(kLineMax - 1);
+    line += '\n';
+    return line;
+}
+
+void EventLog::log(const char* format, ...) {
+    char message[kMessageMax + 1];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(message, sizeof message, format ? format : "", args);
+    va_end(args);
+    if (n < 0) message[0] = '\0';
+
+    std::tm tm{};
+    std::lock_guard<std::mutex> hold(state_->lock);
+    if (!localCalendar(std::time(nullptr), tm)) return;
+    std::string line = formatLine(tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
+                                  tm.tm_sec, message);
+    if (state_->writeLog) {
+        state_->fileHandle = appendToFile(pathOf(state_->logFile), line);
+    }
+    if (state_->maxLines < 1) state_->maxLines = 1;
+    while (static_cast<int>(state_->recentLines.size()) >= state_->maxLines) state_->recentLines.pop_front();
+    state_->recentLines.push_back(line);
+    if (state_->sink) state_->sink(line);
+}
+
+void EventLog::load(Registry& registry) { load(registry, kSettingsKey); }
+void EventLog::save(Registry& registry) { save(registry, kSettingsKey); }
+
+void EventLog::load(Registry& registry, std::string_view keyPath) {
+    RegKey key;
+    if (!key.openOrCreate(registry, kRegCurrentUser, keyPath, RegAccess::Read)) return;
+    uint32_t writeLog = 0;
+    bool on = key.readNumber("WriteLog", writeLog) && writeLog == 1;
+    std::string file;
+    key.readString("LogFile", file);
+    if (file.empty()) file = "kestrix.log";
+    std::lock_guard<std::mutex> hold(state_->lock);
+    state_->writeLog = on;
+    state_->logFile = file;
+}
+
+void EventLog::save(Registry& registry, std::string_view keyPath) {
+    RegKey key;
+    if (!key.open(registry, kRegCurrentUser, keyPath, RegAccess::AllAccess) &&
+        !key.create(registry, kRegCurrentUser, keyPath, RegAccess::AllAccess))
+        return;
+    bool on;
+    std::string file;
+    {
+        std::lock_guard<std::mutex> hold(state_->lock);
+        on = state_->writeLog;
+        file = state_->logFile;
+    }
+    key.writeNumber("WriteLog", on ? 1 : 0);
+    key.writeString("LogFile", file);
+}
+
+bool EventLog::writeLog() const {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    return state_->writeLog;
+}
+
+void EventLog::setWriteLog(bool on) {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    state_->writeLog = on;
+}
+
+std::string EventLog::logFile() const {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    return state_->logFile;
+}
+
+void EventLog::setLogFile(const std::string& file) {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    state_->logFile = file;
+}
+
+std::deque<std::string> EventLog::recentLines() const {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    return state_->recentLines;
+}
+
+void EventLog::setSink(Sink sink) {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    state_->sink = sink;
+}
+
+std::string EventLog::logFilePath() const { return pathOf(logFile()); }
