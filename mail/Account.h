@@ -1,0 +1,106 @@
+// One POP3 mailbox that the checker watches: how to reach and log in to it,
+// how often to look, what to do with the mail found, and its live state.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/MessageText.h"
+
+class Message;
+class ByteStream;
+
+// Enumerations whose values are message-table ids: one number is both the
+// value and the key of its display text; the registry stores these numbers.
+enum class AccountState : uint32_t {
+    NotStarted = MSG_StateNotStarted,
+    Sleeping = MSG_StateSleeping,
+    Checking = MSG_StateChecking,
+    Connecting = MSG_StateConnecting,
+    Failed = MSG_StateFailed,
+    Disabled = MSG_StateDisabled,
+};
+
+enum class DeletionMode : uint32_t {
+    AutoFiltered = MSG_DeletionAuto,
+    Without = MSG_DeletionWithout,
+    With = MSG_DeletionWith,
+    None = MSG_DeletionNone,
+};
+
+// The title id of the messages-list column the list is sorted by.
+using SortKind = uint32_t;
+constexpr SortKind kSortByFrom = MSG_ColFrom;
+constexpr SortKind kSortBySubject = MSG_ColSubject;
+constexpr SortKind kSortByDate = MSG_ColDate;
+constexpr SortKind kSortBySize = MSG_ColSize;
+
+// The connection part of an account: what the account dialog, the wizard and
+// the import produce.
+struct AccountInfo {
+    std::string name;
+    uint32_t port = 110;
+    std::string user;
+    std::string password;
+    std::string server;
+    bool secureAuth = true;  // APOP first, then USER/PASS
+
+    void reset() { *this = AccountInfo(); }
+};
+
+using MessageList = std::vector<std::unique_ptr<Message>>;
+
+class Account : public AccountInfo {
+public:
+    Account();
+    explicit Account(const AccountInfo& info);
+    ~Account();
+    Account(const Account&) = delete;
+    Account& operator=(const Account&) = delete;
+
+    // Options.
+    uint32_t checkInterval = 300;  // seconds from one check's start to the next
+    uint32_t checkTimeout = 120;   // longest silence of the server, seconds
+    std::string soundFile;
+    DeletionMode msgDeletion = DeletionMode::With;
+    uint32_t msgLinesNum = 99;     // body lines asked for with TOP
+    bool checkMailboxSize = false;
+    uint32_t mailboxBound = 0;
+    std::string launchFile;
+    bool checkOnlyManually = false;
+    SortKind sortKind = kSortByDate;
+    uint32_t sortOrder = 0;
+
+    // Live state, changed by the worker.
+    AccountState state = AccountState::NotStarted;
+    uint32_t lastError = 0;        // message id of the last reported error
+    std::string errorText;         // the first error since the last clear, at most 255 characters
+    int64_t lastCheck = 0;
+    bool resolved = false;
+    bool neverChecked = true;
+    MessageList messages;          // last good check, or the placeholders of the read-marks file
+
+    // Counts as presented: 0 until the first good check.
+    uint32_t messageCount() const { return neverChecked ? 0 : messageCount_; }
+    uint32_t unreadCount() const { return neverChecked ? 0 : unreadCount_; }
+    void setMessageCount(uint32_t n) { messageCount_ = n; }
+    void setUnreadCount(uint32_t n) { unreadCount_ = n; }
+    // The list as presented: empty until the first good check.
+    const MessageList& currentMessages() const;
+
+    uint32_t countMarked() const;  // messages marked for deletion
+    uint64_t totalSize() const;    // sum of the listed sizes
+    void markAllRead();
+    // Replaces the list by a check's result and recounts.
+    void replaceMessages(MessageList&& list);
+    // Opens `path` with the shell's default verb (nothing when empty).
+    void launch(const std::string& path) const;
+
+private:
+    uint32_t messageCount_ = 0;
+    uint32_t unreadCount_ = 0;
+};
+
+// Text of an account state, deletion mode or sort kind.
+inline std::string stateText(AccountState s) { return formatMessage(static_cast<uint32_t>(s)); }

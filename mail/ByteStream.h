@@ -1,0 +1,43 @@
+// The byte stream under the POP3 transport: one TCP connection of one account
+// whose every wait also ends when the account is asked to stop. The Windows
+// build implements it on Winsock (WinSocketStream); tests use scripted fakes.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct StreamResult {
+    enum Kind {
+        Ok,       // done; `count` bytes moved
+        Stopped,  // the stop request ended the wait
+        Closed,   // the peer closed the connection
+        Failed,   // a system error; `code` is the sockets error code
+    };
+    Kind kind = Ok;
+    int code = 0;
+    size_t count = 0;
+
+    static StreamResult ok(size_t n = 0) { return {Ok, 0, n}; }
+    static StreamResult stopped() { return {Stopped, 0, 0}; }
+    static StreamResult closed() { return {Closed, 0, 0}; }
+    static StreamResult failed(int code) { return {Failed, code, 0}; }
+};
+
+class ByteStream {
+public:
+    virtual ~ByteStream() = default;
+
+    // Resolves `server` (a dotted IPv4 address is taken as it is) and
+    // remembers the address with `port` for connect().
+    virtual StreamResult resolve(const std::string& server, uint16_t port) = 0;
+    // Opens a connection to the resolved address.
+    virtual StreamResult connect() = 0;
+    // Sends all of `data`, waiting while the system's buffer is full.
+    virtual StreamResult send(const char* data, size_t size) = 0;
+    // Waits until at least one byte is there, then receives up to `size`.
+    virtual StreamResult receive(char* data, size_t size) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Pauses `ms` milliseconds; false when the stop request ended the pause.
+    virtual bool pause(unsigned ms) = 0;
+};

@@ -1,0 +1,58 @@
+// One check's POP3 dialogue with an account's server: login (APOP, then
+// USER/PASS), LIST, TOP for every message, deletions, QUIT.
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "mail/Account.h"
+#include "mail/CheckHooks.h"
+#include "mail/Transport.h"
+
+class Pop3Session {
+public:
+    // `dontCalcDeleted` is the setting that makes a deletion mark also a read mark.
+    Pop3Session(Account& account, Transport& transport, CheckHooks& hooks, bool dontCalcDeleted);
+
+    // Up to three login attempts, `retryPause` apart; true with the
+    // connection open and authenticated. A stop request ends the pause.
+    bool connectAndLogin();
+    // LIST, TOP for every message, filters, deletions, carried-over marks.
+    // False (and an empty result) when the listing failed.
+    bool checkMailbox(MessageList& result);
+    void quit();
+    bool loginApop();
+    bool loginUser();
+    bool deleteMessage(int number);
+
+    unsigned retryPauseMs = 10000;
+
+private:
+    struct Listed {
+        int number;
+        int size;
+    };
+    bool prepareDeletion();
+    bool deleteIfMarked(int number, Message& message);
+    bool autoDeleteFiltered(int number, Message& message);
+    Message* previous(uint32_t crc);
+    void quitAfterRefusal();
+
+    Account& account_;
+    Transport& transport_;
+    CheckHooks& hooks_;
+    bool dontCalcDeleted_;
+    std::unordered_map<uint32_t, Message*> previous_;  // first message of the last check per CRC
+};
+
+// The message list of a LIST answer: after every CRLF a number and a size
+// ("%d %d"), each -1 when it does not scan.
+std::vector<std::pair<int, int>> parseListing(std::string_view answer);
+
+// The lines of a TOP answer: every piece after the status line's CRLF,
+// split at CRLF; the views point into `answer`.
+std::vector<std::string_view> splitAnswerLines(std::string_view answer);
+
+// The APOP digest: MD5 of the greeting's time stamp and the password.
+std::string apopDigest(std::string_view greeting, std::string_view password, bool& hasStamp);

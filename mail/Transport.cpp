@@ -1,0 +1,192 @@
+#include "mail/Transport.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <algorithm>
+
+#include "core/EventLog.h"
+#include "mail/Account.h"
+
+namespace {
+
+const char kModule[] = "Acc_Pop3";
+
+// Report sites: one number per place that records an error.
+enum Site {
+    kSiteResolve = 1,
+    kSiteConnect = 2,
+    kSiteSendInvalid = 3,
+    kSiteCommandTooLong = 4,
+    kSiteSend = 5,
+    kSiteReadInvalid = 6,
+    kSiteRead = 7,
+    kSiteTooLong = 8,
+};
+
+// Removes byte-stuffing: a line that starts with ".." loses its first ".".
+std::string unstuff(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        end = end == std::string_view::npos ? text.size() : end + 2;
+        std::string_view line = text.substr(pos, end - pos);
+        if (pos > 0 && line.size() >= 2 && line[0] == '.' && line[1] == '.') line.remove_prefix(1);
+        out.append(line);
+        pos = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string clipErrorText(const std::string& text) { return text.substr(0, 255); }
+
+Transport::Transport(Account& account, ByteStream& stream, CheckHooks& hooks)
+    : account_(account), stream_(stream), hooks_(hooks) {}
+
+bool Transport::lookup() {
+    eventLog().log("Lookup: account=%s", account_.name.c_str());
+    hooks_.touch(account_);
+    account_.lastError = 0;
+    account_.errorText.clear();
+    StreamResult r = stream_.resolve(account_.server, static_cast<uint16_t>(account_.port));
+    if (r.kind == StreamResult::Ok) return true;
+    if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, kSiteResolve);
+    return false;
+}
+
+bool Transport::hookup() {
+    eventLog().log("hookup: account=%s", account_.name.c_str());
+    hooks_.touch(account_);
+    StreamResult r = stream_.connect();
+    if (r.kind == StreamResult::Ok) return true;
+    // A stop ends the attempt silently; a refused connection is an error.
+    if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, kSiteConnect);
+    else if (r.kind == StreamResult::Closed) closedByServer(kSiteConnect);
+    return false;
+}
+
+bool Transport::request(const char* format, ...) {
+    if (!stream_.isOpen()) {
+        reportError(MSG_UnexpectedError, 0, nullptr, -1);
+        eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteSendInvalid);
+        return false;
+    }
+    hooks_.touch(account_);
+    char line[kCommandBuffer];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    // A cut command would be a different command (a cut PASS a wrong password).
+    if (n < 0 || static_cast<size_t>(n) + 2 >= sizeof line) {
+        reportError(MSG_CommandTooLong, 0, kModule, kSiteCommandTooLong);
+        return false;
+    }
+    const char* shown = std::strstr(line, "PASS") ? "PASS" : line;
+    eventLog().log("Request for server %s: %s", account_.server.c_str(), shown);
+    std::memcpy(line + n, "\r\n", 3);
+    StreamResult r = stream_.send(line, static_cast<size_t>(n) + 2);
+    if (r.kind == StreamResult::Ok) {
+        eventLog().log("Request for server %s: OK", account_.server.c_str());
+        return true;
+    }
+    stream_.close();
+    failIo(r, kSiteSend);
+    return false;
+}
+
+bool Transport::read(bool multiLine) {
+    answer_.clear();
+    if (!stream_.isOpen()) {
+        reportError(MSG_UnexpectedError, 0, nullptr, -1);
+        eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteReadInvalid);
+        return false;
+    }
+    hooks_.touch(account_);
+    size_t used = 0;      // received bytes at the front of rx_
+    size_t searched = 0;  // bytes before this offset cannot start the end mark
+    if (rx_.size() < 8192) rx_.resize(8192);
+    for (;;) {
+        std::string_view got(rx_.data(), used);
+        // The end mark: a multi-line answer ends at CRLF.CRLF (the status
+        // line's CRLF starts the mark of an empty listing), or at the end of
+        // its first line when that is a refusal.
+        bool refusal = multiLine && got.substr(0, 4) == "-ERR";
+        size_t end = !multiLine || refusal ? got.find("\r\n", refusal ? 0 : searched)
+                                           : got.find("\r\n.\r\n", searched);
+        if (end != std::string_view::npos) {
+            answer_ = multiLine && !refusal ? unstuff(got.substr(0, end)) : std::string(got.substr(0, end));
+            eventLog().log("Answer from server %s: %s", account_.server.c_str(), answer_.c_str());
+            return true;
+        }
+        searched = used >= 4 ? used - 4 : 0;
+        if (used >= kMaxAnswer) {
+            stream_.close();
+            reportError(MSG_AnswerTooLong, 0, kModule, kSiteTooLong);
+            return false;
+        }
+        // Grow geometrically, so that a large answer costs linear time.
+        if (used == rx_.size()) rx_.resize(std::min(rx_.size() * 2, kMaxAnswer));
+        StreamResult r = stream_.receive(rx_.data() + used, rx_.size() - used);
+        if (r.kind == StreamResult::Ok && r.count > 0) {
+            used += std::min(r.count, rx_.size() - used);
+            continue;
+        }
+        stream_.close();
+        if (r.kind == StreamResult::Ok || r.kind == StreamResult::Closed) {
+            // The server closed: what it sent before is the best error text.
+            if (used > 0) {
+                account_.errorText = clipErrorText(std::string(rx_.data(), used));
+                eventLog().log("Error: %s", account_.errorText.c_str());
+            } else {
+                closedByServer(kSiteRead);
+            }
+        } else {
+            failIo(r, kSiteRead);
+        }
+        return false;
+    }
+}
+
+void Transport::failIo(const StreamResult& r, int site) {
+    if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, site);
+    else if (r.kind == StreamResult::Closed) closedByServer(site);
+    // Stopped: the worker was asked to end; that is not an error of the check.
+}
+
+void Transport::closedByServer(int site) {
+    reportError(MSG_ConnectionClosed, 0, nullptr, -1);
+    eventLog().log("Error: Connection close by server %s %d", kModule, site);
+}
+
+void Transport::keepErrorAnswer() { account_.errorText = clipErrorText(answer_); }
+
+bool Transport::answerIsOk() {
+    if (answer_.compare(0, 3, "+OK") == 0) return true;
+    keepErrorAnswer();
+    return false;
+}
+
+bool Transport::answerIsErr() {
+    if (answer_.compare(0, 4, "-ERR") != 0) return false;
+    keepErrorAnswer();
+    return true;
+}
+
+void Transport::closeConnection() { stream_.close(); }
+
+void Transport::reportError(uint32_t id, int code, const char* module, int site) {
+    account_.lastError = id;
+    if (account_.errorText.empty()) {
+        std::string text = code ? formatMessage(id, {std::to_string(static_cast<unsigned>(code))})
+                                : formatMessage(id);
+        if (module && site >= 0) text += " " + std::string(module) + ", " + std::to_string(site);
+        account_.errorText = clipErrorText(text);
+    }
+    eventLog().log("Error: %s", account_.errorText.c_str());
+}
