@@ -1,0 +1,17 @@
+// Whole-file reads and writes for the program's data files.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Writes `bytes` to a temporary file in the same directory as `path`, then
+// moves it over `path` (clearing a read-only attribute of the old file on
+// Windows). A crash or a full disk leaves the old file whole. On failure
+// returns false with the system's error code in *systemError (when given)
+// and leaves no temporary file behind.
+bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32_t* systemError = nullptr);
+
+// The whole file into `out`. False when it cannot be opened or read, or is
+// larger than `maxBytes` (data files are small; a huge one is damage).
+constexpr size_t kMaxDataFileBytes = 64u << 20;
+bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes);

@@ -1,0 +1,39 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "core/FileIO.h"
+
+namespace {
+std::atomic<unsigned> gCounter{0};
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32_t* systemError) {
+    std::string temp = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(gCounter++);
+    auto fail = [&](int err) {
+        if (systemError) *systemError = static_cast<uint32_t>(err);
+        ::unlink(temp.c_str());
+        return false;
+    };
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return fail(errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int err = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            return fail(err);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        int err = errno;
+        return fail(err);
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno);
+    return true;
+}

@@ -1,0 +1,64 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "core/FileIO.h"
+
+namespace {
+
+std::atomic<unsigned> gCounter{0};
+
+struct FileHandle {
+    HANDLE h;
+    explicit FileHandle(HANDLE handle) : h(handle) {}
+    ~FileHandle() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    bool close() {
+        BOOL ok = CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+        return ok != 0;
+    }
+};
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32_t* systemError) {
+    std::string temp =
+        path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(gCounter++);
+    auto fail = [&](DWORD err) {
+        if (systemError) *systemError = err;
+        DeleteFileA(temp.c_str());
+        return false;
+    };
+    {
+        FileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.h == INVALID_HANDLE_VALUE) {
+            if (systemError) *systemError = GetLastError();
+            return false;
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+            DWORD written = 0;
+            if (!WriteFile(file.h, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+                DWORD err = GetLastError();
+                file.close();
+                return fail(err ? err : ERROR_DISK_FULL);
+            }
+            done += written;
+        }
+        if (!FlushFileBuffers(file.h) || !file.close()) {
+            DWORD err = GetLastError();
+            return fail(err);
+        }
+    }
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return fail(GetLastError());
+    return true;
+}

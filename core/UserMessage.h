@@ -1,0 +1,17 @@
+// Messages for the user from code that cannot show windows itself. The
+// Windows programs install a handler that shows the message box; without one
+// the text goes to the event log.
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// `id` is a message-table identifier or, for ids the table lacks, a system
+// error code (see formatMessage).
+using UserMessageHandler = void (*)(uint32_t id, const std::vector<std::string>& inserts);
+
+void showUserMessage(uint32_t id, std::initializer_list<std::string> inserts = {});
+
+// Null restores the default (the event log). Returns the handler before.
+UserMessageHandler setUserMessageHandler(UserMessageHandler handler);
