@@ -71,6 +71,11 @@ class ScriptedServer:
     def stop(self):
         self.stopping.set()
         try:
+            # Wakes the accepting thread, so the port really stops listening.
+            self.sock.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        try:
             self.sock.close()
         except OSError:
             pass
