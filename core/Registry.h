@@ -13,9 +13,10 @@
 
 using RegHandle = uintptr_t;  // 0 is never a valid open key
 
-// The predefined roots (the values of HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE).
-constexpr RegHandle kRegCurrentUser = 0x80000001;
-constexpr RegHandle kRegLocalMachine = 0x80000002;
+// The predefined roots: the values of HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE, which are 32-bit negative numbers widened with their sign.
+constexpr RegHandle kRegCurrentUser = static_cast<RegHandle>(static_cast<intptr_t>(static_cast<int32_t>(0x80000001u)));
+constexpr RegHandle kRegLocalMachine = static_cast<RegHandle>(static_cast<intptr_t>(static_cast<int32_t>(0x80000002u)));
 
 // Value types.
 constexpr uint32_t kRegNone = 0;
