@@ -1,10 +1,12 @@
 """KestrixScreenSaver.scr under Wine on a private Xvfb display: what it draws
 from the checker's summary, what it leaves alone, how it ends, and the
 configure dialog. The screenshots stay in <build>/screenshots/."""
+import os
 import subprocess
 import time
 import unittest
 
+import kxtest
 from saver_screen import BLACK, DESKTOP, DIALOG_TITLE, SAVER_TITLE, TEXT, SaverSession, have_xdotool, wait_for
 
 THREE_LINES = "12 new messages\nwork: 11\nmail: home: 1"
@@ -112,6 +114,15 @@ class ScreenSaverTest(unittest.TestCase):
             self.session.stop(proc)
         self.assertTrue(shapes["terminated"])
         self.assertEqual(shapes["unterminated"], shapes["terminated"])
+
+    def test_preview_runs_until_its_host_window_closes(self):
+        # Wine does not show what another process draws into a child window,
+        # so only the preview's life is checked here, not its picture.
+        self.session.set_summary(THREE_LINES)
+        done = self.session.wine(os.path.join(kxtest.BIN, "SaverPreviewHost.exe"),
+                                 "Z:" + self.session.saver.replace("/", "\\"), "3", timeout=120)
+        self.assertEqual(done.stdout.decode().splitlines()[:2],
+                         ["saver running when the host closed", "saver ended: 0"])
 
     @unittest.skipUnless(have_xdotool(), "xdotool is not installed")
     def test_full_screen_run_ends_on_key_and_mouse(self):
