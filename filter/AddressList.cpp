@@ -1,0 +1,40 @@
+#include "filter/AddressList.h"
+
+#include "core/Crc32.h"
+#include "filter/TextLines.h"
+
+namespace {
+bool isSpace(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+}  // namespace
+
+std::string extractAddress(std::string_view from) {
+    size_t open = from.find('<'), close = from.find('>');
+    if (open != std::string_view::npos && close != std::string_view::npos && open < close)
+        return std::string(from.substr(open + 1, close - open - 1));
+    size_t begin = 0, end = from.size();
+    while (begin < end && isSpace(from[begin])) ++begin;
+    while (end > begin && isSpace(from[end - 1])) --end;
+    return std::string(from.substr(begin, end - begin));
+}
+
+uint32_t addressHash(std::string_view address) { return address.empty() ? 0 : crc32(address); }
+
+void parseAddressText(std::string_view text, std::vector<std::string>& list, size_t& total) {
+    TextLines lines(text);
+    std::string_view line;
+    while (lines.next(line)) {
+        if (line.empty()) continue;
+        list.emplace_back(line);
+        total += line.size();
+    }
+}
+
+std::string formatAddressText(const std::vector<std::string>& list) {
+    std::string out;
+    for (const std::string& address : list) {
+        if (address.empty()) continue;
+        out += address;
+        out += "\r\n";
+    }
+    return out;
+}
