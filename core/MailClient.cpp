@@ -12,7 +12,7 @@ std::string findDefaultMailClient(Registry& registry) {
     RegKey clients;
     if (!clients.open(registry, kRegLocalMachine, "SOFTWARE\\Clients\\Mail", RegAccess::Read)) return command;
     std::string name;
-    if (!clients.readString("", name)) return command;
+    if (!clients.readString("", name) || name.empty()) return command;
     RegKey open;
     if (!open.open(registry, clients.handle(), name + "\\shell\\open\\command", RegAccess::Read)) return command;
     uint32_t type = 0;

@@ -8,7 +8,6 @@
 #include "core/EventLog.h"
 #include "core/MemoryRegistry.h"
 #include "core/Platform.h"
-#include "core/ProductKey.h"
 
 namespace {
 
@@ -135,42 +134,8 @@ TEST_F(EventLogTest, UnwritableFileKeepsTheMemoryCopy) {
     EXPECT_NE(eventLog().recentLines().back().find(" still here\n"), std::string::npos);
 }
 
-TEST_F(EventLogTest, SettingsInTheRegistry) {
+TEST_F(EventLogTest, UnreachableSettingsKeyKeepsTheValues) {
     MemoryRegistry reg;
-    // A missing key is created; an empty LogFile becomes "kestrix.log".
-    eventLog().setWriteLog(true);
-    eventLog().load(reg);
-    EXPECT_TRUE(reg.keyExists(kRegCurrentUser, kSettingsKey));
-    EXPECT_FALSE(eventLog().writeLog());
-    EXPECT_EQ(eventLog().logFile(), "kestrix.log");
-
-    reg.putNumber(kRegCurrentUser, kSettingsKey, "WriteLog", 2);  // only 1 means on
-    reg.putString(kRegCurrentUser, kSettingsKey, "LogFile", "a.log");
-    eventLog().load(reg);
-    EXPECT_FALSE(eventLog().writeLog());
-    EXPECT_EQ(eventLog().logFile(), "a.log");
-
-    reg.putNumber(kRegCurrentUser, kSettingsKey, "WriteLog", 1);
-    reg.setEnvironment("LOGS", "C:\\logs");
-    reg.put(kRegCurrentUser, kSettingsKey, "LogFile", kRegExpandSz, std::string("%LOGS%\\k.log\0", 13));
-    eventLog().load(reg);
-    EXPECT_TRUE(eventLog().writeLog());
-    EXPECT_EQ(eventLog().logFile(), "C:\\logs\\k.log");
-
-    eventLog().setWriteLog(false);
-    eventLog().setLogFile("b.log");
-    eventLog().save(reg);
-    uint32_t type = 0;
-    std::string data;
-    ASSERT_TRUE(reg.get(kRegCurrentUser, kSettingsKey, "WriteLog", type, data));
-    EXPECT_EQ(type, kRegDword);
-    EXPECT_EQ(data, std::string("\0\0\0\0", 4));
-    ASSERT_TRUE(reg.get(kRegCurrentUser, kSettingsKey, "LogFile", type, data));
-    EXPECT_EQ(type, kRegSz);
-    EXPECT_EQ(data, std::string("b.log\0", 6));
-    EXPECT_EQ(reg.openHandles(), 0u);
-
-    // Neither open nor create: nothing changes.
     reg.setDenyAll(true);
     eventLog().setLogFile("c.log");
     eventLog().load(reg);
