@@ -187,7 +187,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         ScreenSaverChangePassword(args.window);
         return 0;
     case 'c':
-        return configure(instance, args.window ? args.window : GetForegroundWindow());
+        // Without a handle the dialog stands alone rather than disabling
+        // whichever window of another program happens to be in front.
+        return configure(instance, args.window);
     default:
         // Started without arguments (the desktop's "Configure"): the dialog.
         return configure(instance, nullptr);
