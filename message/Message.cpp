@@ -314,7 +314,33 @@ void Message::markDeleted(bool countAsRead) {
     friend_ = false;
 }
 
+namespace {
+
+// What the parsers log when they end on an error (only allocation can fail).
+void logParseError(const char* function, std::string_view value) {
+    int shown = static_cast<int>(std::min<size_t>(value.size(), 1024));
+    eventLog().log("Error in Message::%s. Input string=%.*s\n", function, shown, value.data());
+}
+
+}  // namespace
+
 void Message::parse_content_disposition(std::string_view value, ContentDisposition& d) {
+    try {
+        parseDisposition(value, d);
+    } catch (...) {
+        logParseError("parse_content_disposition", value);
+    }
+}
+
+void Message::parse_content_type(std::string_view value, ContentType& c) {
+    try {
+        parseType(value, c);
+    } catch (...) {
+        logParseError("parse_content_type", value);
+    }
+}
+
+void Message::parseDisposition(std::string_view value, ContentDisposition& d) {
     if (value.empty()) return;
     size_t semi = value.find(';');
     d.type.assign(value.substr(0, semi));
@@ -344,7 +370,7 @@ void Message::parse_content_disposition(std::string_view value, ContentDispositi
     }
 }
 
-void Message::parse_content_type(std::string_view value, ContentType& c) {
+void Message::parseType(std::string_view value, ContentType& c) {
     if (value.empty()) return;
     size_t k = value.find_first_of("/;");
     c.type.assign(value.substr(0, k));

@@ -50,7 +50,8 @@ public:
     Message& operator=(const Message&) = delete;
 
     // Parameter parsers, for headers and parts alike. They never fail: a
-    // malformed value ends the parse and keeps what was read before.
+    // malformed parameter ends the list and keeps what was read before it
+    // (a Content-Type still gets its boundary and charset from those).
     static void parse_content_type(std::string_view value, ContentType& c);
     static void parse_content_disposition(std::string_view value, ContentDisposition& d);
 
@@ -109,8 +110,9 @@ public:
     static constexpr int kMaxNesting = 64;
 
 private:
-    void parse(std::span<const std::string_view> lines);
     void finish();
+    static void parseType(std::string_view value, ContentType& c);
+    static void parseDisposition(std::string_view value, ContentDisposition& d);
 
     MessagePart top_;
     bool hasAttachment_ = false;

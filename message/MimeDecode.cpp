@@ -1,7 +1,9 @@
 #include "message/MimeDecode.h"
 
+#include <algorithm>
 #include <cstdint>
 
+#include "core/EventLog.h"
 #include "message/Charset.h"
 #include "message/TextUtil.h"
 
@@ -78,8 +80,9 @@ void decodeQ(std::string_view text, std::string& out) {
     }
 }
 
-bool mime_decode(std::string_view input, std::string& out) {
-    bool found = false;
+namespace {
+
+bool decodeWords(std::string_view input, std::string& out, bool& found) {
     size_t pos = 0;
     size_t tail = 0;  // where the text after the last decoded word starts
     std::string word;
@@ -117,5 +120,18 @@ bool mime_decode(std::string_view input, std::string& out) {
         found = true;
         pos = end;
         tail = end + 2;
+    }
+}
+
+}  // namespace
+
+bool mime_decode(std::string_view input, std::string& out) {
+    bool found = false;
+    try {
+        return decodeWords(input, out, found);
+    } catch (...) {  // only allocation can fail; what was appended stays
+        eventLog().log("Error in mime_decode. Input string=%.*s\n",
+                       static_cast<int>(std::min<size_t>(input.size(), 1024)), input.data());
+        return found;
     }
 }
