@@ -12,6 +12,9 @@
 bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32_t* systemError = nullptr);
 
 // The whole file into `out`. False when it cannot be opened or read, or is
-// larger than `maxBytes` (data files are small; a huge one is damage).
+// larger than `maxBytes` (data files are small; a huge one is damage), with
+// the system's error code in *systemError (when given); `out` is then left
+// alone.
 constexpr size_t kMaxDataFileBytes = 64u << 20;
-bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes);
+bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes,
+                   uint32_t* systemError = nullptr);

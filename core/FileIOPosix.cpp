@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -35,5 +36,34 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32
         return fail(err);
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno);
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes, uint32_t* systemError) {
+    auto fail = [&](int err) {
+        if (systemError) *systemError = static_cast<uint32_t>(err);
+        return false;
+    };
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(errno);
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int err = errno;
+            ::close(fd);
+            return fail(err);
+        }
+        if (n == 0) break;
+        if (static_cast<size_t>(n) > maxBytes - data.size()) {
+            ::close(fd);
+            return fail(EFBIG);
+        }
+        data.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    out = std::move(data);
     return true;
 }

@@ -62,3 +62,25 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32
         return fail(GetLastError());
     return true;
 }
+
+bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes, uint32_t* systemError) {
+    auto fail = [&](DWORD err) {
+        if (systemError) *systemError = err;
+        return false;
+    };
+    // Shared for every access, so a file being replaced or logged to still reads.
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.h == INVALID_HANDLE_VALUE) return fail(GetLastError());
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.h, buf, sizeof buf, &got, nullptr)) return fail(GetLastError());
+        if (got == 0) break;
+        if (got > maxBytes - data.size()) return fail(ERROR_FILE_TOO_LARGE);
+        data.append(buf, got);
+    }
+    out = std::move(data);
+    return true;
+}

@@ -200,8 +200,10 @@ TEST(FileIO, FailuresReportAndKeepTheOldFile) {
     EXPECT_NE(err, 0u);
 
     std::string out = "unchanged";
-    EXPECT_FALSE(readWholeFile(dir.file("missing.dat"), out));
+    err = 0;
+    EXPECT_FALSE(readWholeFile(dir.file("missing.dat"), out, kMaxDataFileBytes, &err));
     EXPECT_EQ(out, "unchanged");
+    EXPECT_EQ(err, 2u);  // ENOENT and ERROR_FILE_NOT_FOUND alike
 
     std::string path = dir.file("big.dat");
     ASSERT_TRUE(writeFileAtomically(path, std::string(1000, 'b')));
