@@ -13,14 +13,16 @@ class Registry;
 class EventLog {
 public:
     // Receives every finished line (time stamp, message, line feed), under the
-    // log's lock; kxcheck --log echoes entries to stderr with it.
+    // log's lock, so it must not log itself; kxcheck --log echoes entries to
+    // stderr with it.
     using Sink = void (*)(const std::string& line);
 
     static EventLog& instance();
 
     void log(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // WriteLog and LogFile from and to the settings key. A failed registry
+    // WriteLog and LogFile from and to the settings key; the program loads
+    // them at start-up and saves them at exit. A failed registry
     // access keeps the values as they are; an empty LogFile reads as
     // "kestrix.log". The overloads name another key under HKEY_CURRENT_USER
     // (tests).

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "TempDir.h"
 #include "core/EventLog.h"
@@ -115,6 +117,25 @@ TEST_F(EventLogTest, FilePlacement) {
     EXPECT_NE(c.find(" four\n"), std::string::npos);
     // No line-end translation: a line feed alone.
     EXPECT_EQ(c.find('\r'), std::string::npos);
+}
+
+TEST_F(EventLogTest, EntriesFromManyThreadsNeverInterleave) {
+    eventLog().setWriteLog(true);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 100; ++i) eventLog().log("thread %d entry %03d %s", t, i, std::string(100, 'a' + t).c_str());
+        });
+    for (auto& th : threads) th.join();
+    std::istringstream text(readFile(dir.file("kestrix.log")));
+    std::regex shape(R"(\d\d\.\d\d\.\d{4} \d\d\.\d\d\.\d\d thread (\d) entry \d{3} ([a-d])\2{99})");
+    std::string line;
+    int lines = 0;
+    while (std::getline(text, line)) {
+        ++lines;
+        EXPECT_TRUE(std::regex_match(line, shape)) << line;
+    }
+    EXPECT_EQ(lines, 400);
 }
 
 TEST_F(EventLogTest, DeletedFileComesBack) {
