@@ -1,0 +1,135 @@
+"""kxcheck with a data folder of filter files written here, independently of
+the program's own writers: the marks and filter reasons it prints, and the
+DELE commands of "auto deletion of filtered" for exactly the marked mail."""
+import os
+import shutil
+import struct
+import tempfile
+import unittest
+
+from kxtest import Dovecot, ScriptedServer, kxcheck
+
+
+def field(text):
+    data = text.encode("utf-16-le")
+    return struct.pack("<I", len(data)) + data
+
+
+def word_record(words, uncertain=False, use_case=False):
+    return field(words) + struct.pack("<BBI", uncertain, use_case, 0)
+
+
+def size_record(larger=-1, smaller=-1, uncertain=False):
+    return struct.pack("<iiBBI", larger, smaller, uncertain, 0, 0)
+
+
+def list_file(records):
+    return b"KX10" + struct.pack("<I", len(records)) + b"".join(records)
+
+
+POWER = (b"FilterName=Invoices\r\nEnabled=yes\r\nSubjectEnabled=yes\r\nSubjectCondition=0\r\n"
+         b"Subject=invoice\r\nFriendly=no\r\nQuestion=yes\r\nDeleted=no\r\nMarkAsRead=yes\r\n"
+         b"FilterName=Switched off\r\nEnabled=no\r\nFromEnabled=yes\r\nFrom=@\r\n")
+
+FILES = {
+    "from.dat": list_file([word_record("lottery"), word_record("Bulk Sender", uncertain=True, use_case=True)]),
+    "to.dat": list_file([word_record("bob@example.org")]),
+    "size.dat": list_file([size_record(larger=4096)]),
+    # The last line has no line feed and still counts whole.
+    "friends.dat": b"ann@example.org\r\n\r\ncarol@example.org",
+    "spammers.dat": b"promo@spam.example\n",
+    "power.dat": POWER,
+}
+
+
+def message(sender, subject, to="bob@example.org", body="Hello.\n"):
+    return ("From: %s\nTo: %s\nSubject: %s\nDate: Mon, 2 Mar 2026 09:00:00 +0000\n"
+            "Message-ID: <%d@kx.test>\n\n%s" % (sender, to, subject, abs(hash(sender + subject)), body))
+
+
+# (message, marks, filter reason)
+MAILBOX = [
+    (message("Ann <ann@example.org>", "Invoice for lunch"), b"F", b"Friends: ann@example.org"),
+    (message("carol@example.org", "lottery tips"), b"F", b"Friends: carol@example.org"),
+    (message("Promo <promo@spam.example>", "Great deals"), b"DS", b"Spammers: promo@spam.example"),
+    (message("Lottery Office <win@lottery.example>", "You won"), b"D", b"From: lottery"),
+    (message("bulk sender <x@bulk.example>", "News"), b"-", b""),
+    (message("Bulk Sender <y@bulk.example>", "News"), b"U", b"From: Bulk Sender"),
+    (message("billing@shop.example", "Your INVOICE 42"), b"RU", b"Power: Invoices"),
+    (message("photos@example.net", "Pictures", body=("x" * 70 + "\n") * 80), b"D", b"Larger than: 4096"),
+    (message("news@lists.example", "Digest", to="list@lists.example"), b"D", b"To: bob@example.org"),
+    (message("dave@example.org", "Hello"), b"-", b""),
+]
+
+
+def rows(stdout):
+    return [line.split(b"\t") for line in stdout.split(b"\n") if line]
+
+
+def write_data_folder():
+    data = tempfile.mkdtemp(prefix="kx-filters-")
+    for name, content in FILES.items():
+        with open(os.path.join(data, name), "wb") as f:
+            f.write(content)
+    return data, "Z:" + data.replace("/", "\\")
+
+
+def kxcheck_filters():
+    """Whether this kxcheck evaluates the filters of its data folder (the
+    account tester gained them after the filters themselves)."""
+    data, arg = write_data_folder()
+    try:
+        with ScriptedServer([{"messages": [MAILBOX[2][0].replace("\n", "\r\n")]}]) as srv:
+            r = kxcheck("--server", "127.0.0.1", "--port", srv.port, "--user", "user", "--password", "pass",
+                        "--data", arg)
+        out = rows(r.stdout)
+        return r.returncode == 0 and len(out) == 1 and out[0][1] != b"-"
+    finally:
+        shutil.rmtree(data, ignore_errors=True)
+
+
+class FiltersFromADataFolder(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not kxcheck_filters():
+            raise unittest.SkipTest("kxcheck does not evaluate the filters of --data yet")
+
+    def setUp(self):
+        self.data, self.data_arg = write_data_folder()
+
+    def tearDown(self):
+        shutil.rmtree(self.data, ignore_errors=True)
+
+    def test_marks_and_reasons_against_dovecot(self):
+        with Dovecot({"bob": ("pw", [m for m, _, _ in MAILBOX])}) as dovecot:
+            r = kxcheck("--server", "127.0.0.1", "--port", dovecot.port, "--user", "bob", "--password", "pw",
+                        "--data", self.data_arg, "--lines", "5")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        out = rows(r.stdout)
+        self.assertEqual(len(out), len(MAILBOX))
+        for row, (msg, marks, reason) in zip(out, MAILBOX):
+            self.assertEqual((row[1], row[10]), (marks, reason), msg.splitlines()[0])
+
+    def test_auto_deletion_deletes_only_what_the_filters_marked(self):
+        scripts = [{"messages": [m.replace("\n", "\r\n") for m, _, _ in MAILBOX]}]
+        with ScriptedServer(scripts) as srv:
+            r = kxcheck("--server", "127.0.0.1", "--port", srv.port, "--user", "user", "--password", "pass",
+                        "--data", self.data_arg, "--deletion", "auto")
+            commands = [c for _, _, c in srv.transcript()]
+        self.assertEqual(r.returncode, 0, r.stderr)
+        expected = ["DELE %d" % (i + 1) for i, (_, marks, _) in enumerate(MAILBOX) if b"D" in marks]
+        self.assertEqual([c for c in commands if c.startswith("DELE")], expected)
+
+    def test_without_a_data_folder_nothing_is_filtered_by_these_files(self):
+        scripts = [{"messages": [MAILBOX[2][0].replace("\n", "\r\n")]}]
+        with ScriptedServer(scripts) as srv:
+            r = kxcheck("--server", "127.0.0.1", "--port", srv.port, "--user", "user", "--password", "pass",
+                        "--deletion", "auto")
+            commands = [c for _, _, c in srv.transcript()]
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(rows(r.stdout)[0][1], b"-")
+        self.assertNotIn("DELE 1", commands)
+
+
+if __name__ == "__main__":
+    unittest.main()
