@@ -262,10 +262,7 @@ void FilterSet::addPowerFilter(const Message& m, FilterEditor& editor) {
 
 bool FilterSet::importWordList(const std::string& file, std::vector<WordFilter>& target, uint32_t field) {
     std::string raw;
-    if (!readWholeFile(file, raw)) {
-        reportReadFailure();
-        return false;
-    }
+    if (!readFileOrReport(file, raw)) return false;
     // Read as the run-time library's text mode and its 260-byte line buffer
     // do: CR LF is a line end, and a longer line goes on as the next record.
     std::string text;

@@ -105,7 +105,9 @@ bool writeFileOrReport(const std::string& path, std::string_view bytes) {
     return false;
 }
 
-void reportReadFailure() {
-    const uint32_t kFileNotFound = 2;  // the system's code; readWholeFile does not keep its own
-    showUserMessage(kFileNotFound);
+bool readFileOrReport(const std::string& path, std::string& out) {
+    uint32_t error = 0;
+    if (readWholeFile(path, out, kMaxDataFileBytes, &error)) return true;
+    showUserMessage(error);
+    return false;
 }

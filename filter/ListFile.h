@@ -25,5 +25,6 @@ bool writeList(const std::string& path, const std::vector<SizeFilter>& list);
 // Replaces the file at `path` with `bytes` atomically; when that fails, the
 // user is shown the system's text for the error and the result is false.
 bool writeFileOrReport(const std::string& path, std::string_view bytes);
-// The user is shown the system's text for a file that could not be read.
-void reportReadFailure();
+// Reads a text file the user chose; when that fails, the user is shown the
+// system's text for the error and the result is false.
+bool readFileOrReport(const std::string& path, std::string& out);

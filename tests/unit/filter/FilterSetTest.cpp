@@ -337,7 +337,8 @@ TEST_F(FilterFiles, ImportWordList) {
         EXPECT_FALSE(f.uncertain || f.useCase || f.disabled);
     }
     EXPECT_FALSE(FilterSet::importWordList(dir.file("none.txt"), target, MSG_ColTo));
-    EXPECT_EQ(gShown.size(), 1u);
+    ASSERT_EQ(gShown.size(), 1u);
+    EXPECT_EQ(gShown[0], 2u);  // the system's "file not found"
 }
 
 }  // namespace
