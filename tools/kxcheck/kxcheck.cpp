@@ -144,7 +144,9 @@ void printMessage(const Message& m) {
 
 int main(int argc, char** argv) {
     setMessageBoxToConsole(true);
-    _setmode(_fileno(stdout), _O_BINARY);  // lines end in LF alone, as documented
+    // Lines end in LF alone, on stdout as documented and in the echoed log.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     Options o;
     if (argc == 2 && !std::strcmp(argv[1], "--help")) {
         std::fputs(kUsage, stdout);

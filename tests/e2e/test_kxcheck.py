@@ -1,0 +1,138 @@
+"""kxcheck against the real POP3 server (Dovecot) and against the scripted
+faulty one: the lines it prints, its exit status and the commands it sends."""
+import hashlib
+import os
+import poplib
+import time
+import unittest
+import zlib
+
+from kxtest import Dovecot, ScriptedServer, kxcheck
+
+PLAIN = (b"From: Ann Example <ann@example.org>\nTo: bob@example.org\nSubject: Lunch\n"
+         b"Date: Tue, 1 Jul 2003 10:52:37 +0200\nMessage-ID: <lunch-1@example.org>\nX-Priority: 1\n\n"
+         b"Shall we?\n..a line that starts with a dot\n")
+KOI8 = (b"From: =?koi8-r?B?5M3J1NLJyg==?= <dima@example.ru>\nTo: bob@example.org\n"
+        b"Subject: =?koi8-r?Q?=F0=D2=C9=D7=C5=D4?=\nDate: Wed, 2 Jul 2003 08:00:00 +0400\n"
+        b"Message-ID: <koi@example.ru>\n\nbody\n")
+MULTIPART = (b"From: Reports <reports@example.com>\nTo: bob@example.org\nSubject: Monthly report\n"
+             b"Date: Thu, 3 Jul 2003 09:15:00 GMT\nMessage-ID: <rep@example.com>\nMIME-Version: 1.0\n"
+             b"Content-Type: multipart/mixed; boundary=\"b1\"\n\n--b1\nContent-Type: text/plain\n\nSee both.\n"
+             b"--b1\nContent-Type: application/pdf; name=\"report.pdf\"\n"
+             b"Content-Disposition: attachment; filename=\"report.pdf\"\n\nJVBERi0xLjQK\n"
+             b"--b1\nContent-Type: text/csv\nContent-Disposition: attachment; filename=\"data.csv\"\n\na,b\n--b1--\n")
+NO_ID = b"From: x@example.org\nSubject: no id\nDate: Fri, 4 Jul 2003 00:00:00 +0000\n\nhi\n"
+
+MAILBOX = [PLAIN, KOI8, MULTIPART, NO_ID]
+
+
+def rows(stdout):
+    return [line.split(b"\t") for line in stdout.split(b"\n") if line]
+
+
+def crc(data):
+    # The identity CRC: the published table, register from 0, no final inversion.
+    return zlib.crc32(data, 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+
+class AgainstDovecot(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dovecot = Dovecot({"apop": ("pa:ss@word", MAILBOX), "plain": ("secret", [PLAIN])})
+        cls.dovecot.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.dovecot.stop()
+
+    def check(self, *args, user="apop", password="pa:ss@word"):
+        return kxcheck("--server", "127.0.0.1", "--port", self.dovecot.port, "--user", user,
+                       "--password", password, *args)
+
+    def test_prints_every_message_as_the_checker_sees_it(self):
+        r = self.check()
+        self.assertEqual(r.returncode, 0, r.stderr)
+        out = rows(r.stdout)
+        self.assertEqual(len(out), 4)
+        for row in out:
+            self.assertEqual(len(row), 11, row)
+        plain, koi, multi, noid = out
+        self.assertEqual(plain[0], b"%x" % crc(b"<lunch-1@example.org>"))
+        self.assertEqual(plain[1:5], [b"-", b"1", str(len(PLAIN) + PLAIN.count(b"\n")).encode(),
+                                      str(len(PLAIN) + PLAIN.count(b"\n")).encode() + b" Bytes"])
+        self.assertEqual(plain[5], b"2003-07-01 08:52:37")
+        self.assertEqual(plain[6:9], [b"Ann Example <ann@example.org>", b"Lunch", b"bob@example.org"])
+        self.assertEqual(plain[9:], [b"", b""])
+        # KOI8-R recoded to the Cyrillic code page: "Dmitriy" and "Privet".
+        self.assertEqual(koi[6], "Дмитрий <dima@example.ru>".encode("cp1251"))
+        self.assertEqual(koi[7], "Привет".encode("cp1251"))
+        self.assertEqual(koi[5], b"2003-07-02 04:00:00")
+        self.assertEqual(multi[9], b"report.pdf|data.csv")
+        self.assertEqual(noid[7], b"no id")
+
+    def test_user_pass_and_line_count(self):
+        r = self.check("--no-apop", "--lines", "0", user="plain", password="secret")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(len(rows(r.stdout)), 1)
+
+    def test_log_masks_the_password(self):
+        r = self.check("--no-apop", "--log", user="plain", password="secret")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        log = r.stderr.decode("latin-1")
+        self.assertIn("Request for server 127.0.0.1: PASS\n", log)
+        self.assertNotIn("secret", log)
+        self.assertRegex(log, r"\d\d\.\d\d\.\d{4} \d\d\.\d\d\.\d\d Connect to mail_server: account=")
+
+    def test_bad_arguments(self):
+        for args in ([], ["--server", "h"], ["--server", "h", "--user", "u", "--password", "p", "--port", "x"],
+                     ["--server", "h", "--user", "u", "--password", "p", "--deletion", "sometimes"]):
+            r = kxcheck(*args)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn(b"usage:", r.stderr)
+            self.assertEqual(r.stdout, b"")
+
+class AgainstScriptedFaults(unittest.TestCase):
+    def check(self, scripts, *args):
+        with ScriptedServer(scripts) as srv:
+            r = kxcheck("--server", "127.0.0.1", "--port", srv.port, "--user", "user", "--password", "pass", *args)
+            return r, srv.transcript()
+
+    def test_command_sequence_digest_and_deletion(self):
+        greeting = "+OK ready <42.1@kx>"
+        msg = "From: a@x\r\nSubject: s\r\nMessage-ID: <m@x>\r\n\r\n" + "\r\n".join("l%d" % i for i in range(20))
+        r, t = self.check([{"greeting": greeting, "messages": [msg]}], "--lines", "7")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        digest = hashlib.md5(b"<42.1@kx>pass").hexdigest()
+        self.assertEqual([c for _, _, c in t], ["APOP user " + digest, "LIST", "TOP 1 7", "QUIT"])
+
+    def test_refused_login_fails_with_the_servers_words(self):
+        refuse = ["S:+OK <1@x>", "R", "S:-ERR [AUTH] nope", "R", "S:+OK bye", "CLOSE"]
+        user = ["S:+OK hi", "R", "S:+OK", "R", "S:-ERR [AUTH] still nope", "R", "S:+OK", "CLOSE"]
+        r, t = self.check([refuse, user] * 3)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stdout, b"")
+        self.assertTrue(r.stderr.startswith(b"kxcheck: -ERR [AUTH] still nope"), r.stderr)
+        self.assertEqual(len({n for n, _, _ in t}), 6)
+        times = sorted({round(s) for _, s, c in t if c.startswith("APOP")})
+        self.assertGreaterEqual(times[-1] - times[0], 19)  # three attempts, ten seconds apart
+
+    def test_list_refused_and_top_refused(self):
+        r, _ = self.check([{"messages": [], "rules": {"LIST": ["S:-ERR locked"]}}])
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"-ERR locked", r.stderr)
+        msgs = ["Subject: one\r\n\r\nx", "Subject: two\r\n\r\ny"]
+        r, _ = self.check([{"messages": msgs, "rules": {"TOP 1": ["S:-ERR no"]}}])
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual([row[7] for row in rows(r.stdout)], [b"two"])
+
+    def test_listing_lines_that_do_not_scan(self):
+        script = ["S:+OK <1@x>", "R", "S:+OK", "R:LIST", "S:+OK\r\nnonsense\r\n1 abc\r\n.", "R:TOP", "S:-ERR",
+                  "R:TOP", "S:+OK\r\nSubject: one\r\n.", "R:QUIT", "S:+OK"]
+        r, t = self.check([script])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual([c for _, _, c in t][2:4], ["TOP -1 99", "TOP 1 99"])
+        self.assertEqual(rows(r.stdout)[0][3:5], [b"-1", b"-1 Bytes"])
+
+
+if __name__ == "__main__":
+    unittest.main()
