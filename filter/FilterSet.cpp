@@ -237,7 +237,7 @@ void FilterSet::addAddress(const Message& m, FilterEditor& editor, bool spammer)
     WriteLock hold(lock_);
     if (!hold || m.from().empty()) return;
     std::string address = extractAddress(m.from());
-    if (address.empty() || !editor.editAddress(address, spammer)) return;
+    if (address.empty() || !editor.editAddress(address, spammer) || address.empty()) return;
     std::set<uint32_t>& set = spammer ? spammers_ : friends_;
     if (set.insert(addressHash(address)).second) appendAddress(spammer ? kSpammers : kFriends, address);
 }

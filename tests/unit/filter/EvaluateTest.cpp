@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "core/MessageText.h"
 #include "filter/AddressList.h"
 #include "FilterTestSupport.h"
@@ -356,6 +359,44 @@ TEST_F(Evaluate, MessageStaysUnfilteredWhileAWriterHoldsTheSet) {
     auto m2 = offer();
     set().evaluate(*m2);
     EXPECT_TRUE(m2->deleted());
+}
+
+}  // namespace
+
+namespace {
+
+// Workers evaluate while the user interface keeps replacing the lists: every
+// message sees one whole list or the other, never a list being rebuilt.
+TEST(EvaluateConcurrently, ListChangesNeverTearAnEvaluation) {
+    FilterTempDir dir;
+    MemoryRegistry registry;
+    FilterSet set(registry, nullptr, dir.dir(), 2000ms);
+    std::vector<WordFilter> a, b;
+    for (int i = 0; i < 50; ++i) {
+        a.emplace_back(MSG_ColSubject, "a" + std::to_string(i));
+        b.emplace_back(MSG_ColSubject, "b" + std::to_string(i));
+    }
+    a.emplace_back(MSG_ColSubject, "offer");
+    b.emplace_back(MSG_ColSubject, "Free");
+    std::atomic<bool> stop{false};
+    std::atomic<int> evaluated{0}, unexpected{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 3; ++w)
+        workers.emplace_back([&] {
+            while (!stop) {
+                auto m = offer();
+                set.evaluate(*m);
+                const std::string& r = m->filterReason();
+                if (r != "Subject: offer" && r != "Subject: Free") ++unexpected;
+                ++evaluated;
+            }
+        });
+    for (int i = 0; i < 60; ++i) set.setSubjectList(i % 2 ? a : b, true);
+    stop = true;
+    for (auto& t : workers) t.join();
+    EXPECT_EQ(unexpected.load(), 0);
+    EXPECT_GT(evaluated.load(), 0);
+    EXPECT_EQ(set.subjectList().back().words, "offer");
 }
 
 }  // namespace
