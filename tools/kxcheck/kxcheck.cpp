@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "core/EventLog.h"
 #include "core/Platform.h"
+#include "core/Registry.h"
+#include "filter/FilterSet.h"
 #include "framework/MessageBox.h"
 #include "mail/Account.h"
 #include "mail/Pop3Session.h"
@@ -41,6 +44,16 @@ struct Options {
 };
 
 HANDLE gStop;
+
+// The filters of the data folder look at every fetched message.
+class FilterHooks : public CheckHooks {
+public:
+    explicit FilterHooks(FilterSet& filters) : filters_(filters) {}
+    void evaluate(Message& message) override { filters_.evaluate(message); }
+
+private:
+    FilterSet& filters_;
+};
 
 BOOL WINAPI onConsoleControl(DWORD) {
     SetEvent(gStop);  // Ctrl+C ends the waits; the check ends as if stopped
@@ -168,7 +181,14 @@ int main(int argc, char** argv) {
     account.msgLinesNum = o.lines;
     account.msgDeletion = o.deletion;
 
-    CheckHooks hooks;
+    CheckHooks noFilters;
+    std::unique_ptr<FilterSet> filters;
+    std::unique_ptr<FilterHooks> filterHooks;
+    if (!o.dataDir.empty()) {
+        filters = std::make_unique<FilterSet>(systemRegistry(), nullptr, programDirectory());
+        filterHooks = std::make_unique<FilterHooks>(*filters);
+    }
+    CheckHooks& hooks = filterHooks ? *filterHooks : noFilters;
     WinSocketStream stream(gStop);
     Transport transport(account, stream, hooks);
     Pop3Session session(account, transport, hooks, false);
