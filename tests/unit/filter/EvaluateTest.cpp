@@ -378,6 +378,7 @@ TEST(EvaluateConcurrently, ListChangesNeverTearAnEvaluation) {
     }
     a.emplace_back(MSG_ColSubject, "offer");
     b.emplace_back(MSG_ColSubject, "Free");
+    set.setSubjectList(b, true);
     std::atomic<bool> stop{false};
     std::atomic<int> evaluated{0}, unexpected{0};
     std::vector<std::thread> workers;
