@@ -33,6 +33,9 @@ void Account::markAllRead() {
 }
 
 void Account::replaceMessages(MessageList&& list) {
+    // The replaced messages live one more check: the messages pane shows them
+    // until it refreshes on the report that follows.
+    retired_ = std::move(messages);
     messages = std::move(list);
     uint32_t unread = 0;
     for (const auto& m : messages) unread += !m->read();

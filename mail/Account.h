@@ -2,14 +2,16 @@
 // how often to look, what to do with the mail found, and its live state.
 #pragma once
 #include <cstdint>
+#include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/MessageText.h"
 
 class Message;
-class ByteStream;
+class AccountWorker;
 
 // Enumerations whose values are message-table ids: one number is both the
 // value and the key of its display text; the registry stores these numbers.
@@ -97,7 +99,18 @@ public:
     // Opens `path` with the shell's default verb (nothing when empty).
     void launch(const std::string& path) const;
 
+    // The lock around `messages`. The worker waits without limit; the user
+    // interface at most 10 s, and may take it again while it holds it.
+    void lockMessages() { lock_.lock(); }
+    bool tryLockMessages() { return lock_.try_lock_for(std::chrono::seconds(10)); }
+    void unlockMessages() { lock_.unlock(); }
+
+    // The worker thread with its stop request; null while none was made.
+    std::shared_ptr<AccountWorker> worker;
+
 private:
+    std::recursive_timed_mutex lock_;
+    MessageList retired_;  // the list before the last check, which a view may still show
     uint32_t messageCount_ = 0;
     uint32_t unreadCount_ = 0;
 };

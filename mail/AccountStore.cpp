@@ -1,0 +1,225 @@
+#include "mail/AccountStore.h"
+
+#include <exception>
+
+#include "core/EventLog.h"
+#include "core/FieldFile.h"
+#include "core/FileIO.h"
+#include "core/MessageText.h"
+#include "core/ProductKey.h"
+#include "core/Registry.h"
+#include "core/Url.h"
+#include "core/UserMessage.h"
+#include "mail/MessageState.h"
+
+namespace {
+
+constexpr uint32_t kErrorHandleEof = 38;  // ERROR_HANDLE_EOF: what a short read of the file reports
+constexpr uint8_t kUrlKey[4] = {0xD5, 0x62, 0x9E, 0x3B};  // 0x3B9E62D5, little-endian
+
+std::string scramble(std::string text) {
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(text[i] ^ kUrlKey[i % 4]);
+    return text;
+}
+
+void logUnexpected(int site, const char* what) {
+    eventLog().log("%s %s,%d. %s", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, site, what);
+}
+
+// A system error code as an error box; a failure without a code still gets one.
+void showSystemError(uint32_t code) {
+    if (code) showUserMessage(code);
+    else showUserMessage(MSG_UnexpectedErrorIn, {kAccountModule});
+}
+
+bool readFlag(const RegKey& key, const char* name, bool& flag) {
+    uint32_t v;
+    if (!key.readNumber(name, v)) return false;
+    flag = v != 0;
+    return true;
+}
+
+bool knownDeletionMode(uint32_t v) {
+    switch (static_cast<DeletionMode>(v)) {
+    case DeletionMode::AutoFiltered:
+    case DeletionMode::Without:
+    case DeletionMode::With:
+    case DeletionMode::None:
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void saveRecord(const Account& account, FieldWriter& file) {
+    Url url("pop3", account.user, account.password, account.server, "/");
+    file.putString(account.name);
+    file.putString(scramble(url.url()));
+    file.putU32(account.port);
+    file.putU32(account.checkInterval);
+    file.putU32(account.checkTimeout);
+}
+
+bool loadRecord(Account& account, FieldReader& file, std::string_view magic) {
+    std::string name, stored;
+    uint32_t port = 0, interval = 0, timeout = 0;
+    file.readString(name);
+    file.readString(stored);
+    file.readU32(port);
+    file.readU32(interval);
+    file.readU32(timeout);
+    if (file.failed()) {
+        // A damaged string has shown its own box already.
+        if (file.failure() == FieldReader::Failure::Truncated) showUserMessage(kErrorHandleEof);
+        return false;
+    }
+    std::string text = magic == kAccountFileMagicOld ? stored : scramble(stored);
+    Url url(text);
+    std::string server = url.host();
+    if (url.user().empty() && server.empty()) {
+        // An account without a user is stored as "pop3://server/", which the
+        // splitting gives up on before the host; keep its server anyway.
+        size_t start = text.find("://");
+        if (start != std::string::npos) {
+            std::string_view rest = std::string_view(text).substr(start + 3);
+            size_t slash = rest.find('/');
+            if (rest.find(':') == std::string_view::npos && slash != std::string_view::npos)
+                server = rest.substr(0, slash);
+        }
+    }
+    account.name = std::move(name);
+    account.server = std::move(server);
+    account.user = url.user();
+    account.password = url.password();
+    account.port = port;
+    account.checkInterval = interval;
+    account.checkTimeout = timeout;
+    return true;
+}
+
+bool saveAccounts(const AccountList& accounts, const std::string& dir) {
+    try {
+        FieldWriter file(static_cast<uint32_t>(accounts.size()));
+        for (const auto& account : accounts) saveRecord(*account, file);
+        uint32_t error = 0;
+        if (writeFileAtomically(dir + kAccountFileName, file.bytes(), &error)) return true;
+        eventLog().log("Error: cannot write %s%s: %s", dir.c_str(), kAccountFileName, formatMessage(error).c_str());
+        showSystemError(error);
+    } catch (const std::exception& e) {
+        logUnexpected(1, e.what());
+    }
+    return false;
+}
+
+bool loadAccounts(AccountList& accounts, bool& dirty, const std::string& dir) {
+    try {
+        std::string data;
+        if (!readWholeFile(dir + kAccountFileName, data)) return false;
+        FieldReader file(data, kAccountModule);
+        std::string magic;
+        uint32_t count = 0;
+        if (data.size() < 4) return false;
+        if (!file.readHeader(magic, count)) {
+            magic = data.substr(0, 4);
+            if (magic == kFieldFileMagic || magic == kAccountFileMagicOld) showUserMessage(kErrorHandleEof);
+            return false;
+        }
+        if (magic == kAccountFileMagicOld) dirty = true;
+        else if (magic != kFieldFileMagic) return false;
+        // The count is not trusted: every record is read from the bytes present.
+        for (uint32_t i = 0; i < count; ++i) {
+            auto account = std::make_unique<Account>();
+            if (!loadRecord(*account, file, magic)) return false;
+            loadMessageState(*account, dir);
+            accounts.push_back(std::move(account));
+        }
+        return true;
+    } catch (const std::exception& e) {
+        logUnexpected(2, e.what());
+        return false;
+    }
+}
+
+std::string optionsKeyPath(const std::string& accountName) {
+    if (accountName.empty()) return {};
+    return std::string(kAccountsKey) + "\\" + accountName;
+}
+
+void saveOptions(Registry& registry, const Account& account) {
+    try {
+        std::string path = optionsKeyPath(account.name);
+        if (path.empty()) return;
+        RegKey key;
+        if (!key.open(registry, kRegCurrentUser, path, RegAccess::AllAccess) &&
+            !key.create(registry, kRegCurrentUser, path, RegAccess::AllAccess))
+            return;
+        key.writeNumber("DisableChecking", account.state == AccountState::Disabled);
+        key.writeString("SoundFile", account.soundFile);
+        key.writeNumber("MsgDeletion", static_cast<uint32_t>(account.msgDeletion));
+        key.writeNumber("SecureAuth", account.secureAuth);
+        key.writeNumber("MsgLinesNum", account.msgLinesNum);
+        key.writeNumber("CheckMailboxSize", account.checkMailboxSize);
+        key.writeNumber("MailboxBound", account.mailboxBound);
+        key.writeString("LaunchFile", account.launchFile);
+        key.writeNumber("SortKind", account.sortKind);
+        key.writeNumber("SortOrder", account.sortOrder);
+        key.writeNumber("CheckOnlyManually", account.checkOnlyManually);
+    } catch (const std::exception& e) {
+        logUnexpected(3, e.what());
+    }
+}
+
+void loadOptions(Registry& registry, Account& account, const std::string& defaultSoundFile) {
+    try {
+        RegKey key;
+        std::string path = optionsKeyPath(account.name);
+        if (!path.empty() && key.open(registry, kRegCurrentUser, path, RegAccess::Read)) {
+            uint32_t v;
+            bool flag;
+            if (readFlag(key, "DisableChecking", flag) && flag) account.state = AccountState::Disabled;
+            key.readString("SoundFile", account.soundFile);
+            // An unknown mode would act as none and show no text.
+            if (key.readNumber("MsgDeletion", v) && knownDeletionMode(v)) account.msgDeletion = static_cast<DeletionMode>(v);
+            readFlag(key, "SecureAuth", account.secureAuth);
+            key.readNumber("MsgLinesNum", account.msgLinesNum);
+            readFlag(key, "CheckMailboxSize", account.checkMailboxSize);
+            key.readNumber("MailboxBound", account.mailboxBound);
+            key.readString("LaunchFile", account.launchFile);
+            key.readNumber("SortKind", account.sortKind);
+            key.readNumber("SortOrder", account.sortOrder);
+            readFlag(key, "CheckOnlyManually", account.checkOnlyManually);
+        }
+        if (account.soundFile.empty()) account.soundFile = defaultSoundFile;
+    } catch (const std::exception& e) {
+        logUnexpected(4, e.what());
+    }
+}
+
+bool deleteOptions(Registry& registry, const std::string& accountName) {
+    std::string path = optionsKeyPath(accountName);
+    if (path.empty()) return false;
+    uint32_t rc = registry.deleteKey(kRegCurrentUser, path);
+    return rc == kRegOk || rc == kRegFileNotFound;
+}
+
+bool loadAccountSet(Registry& registry, AccountList& accounts, bool& dirty, const std::string& defaultSoundFile,
+                    const std::string& dir) {
+    size_t first = accounts.size();
+    bool ok = loadAccounts(accounts, dirty, dir);
+    for (size_t i = first; i < accounts.size(); ++i) loadOptions(registry, *accounts[i], defaultSoundFile);
+    return ok;
+}
+
+std::unique_ptr<Account> loadAccountNamed(Registry& registry, const std::string& name,
+                                          const std::string& defaultSoundFile, const std::string& dir) {
+    AccountList accounts;
+    bool dirty = false;
+    loadAccounts(accounts, dirty, dir);
+    for (auto& account : accounts) {
+        if (account->name != name) continue;
+        loadOptions(registry, *account, defaultSoundFile);
+        return std::move(account);
+    }
+    return nullptr;
+}

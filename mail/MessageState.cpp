@@ -1,0 +1,126 @@
+#include "mail/MessageState.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "core/Crc32.h"
+#include "core/EventLog.h"
+#include "core/FileIO.h"
+#include "core/MessageText.h"
+#include "core/UserMessage.h"
+#include "mail/AccountStore.h"
+#include "message/Message.h"
+
+namespace {
+
+constexpr std::string_view kCrcKey = "MessageCrc32=";
+constexpr std::string_view kReadKey = "MessageReaded=";
+// The reader takes lines in pieces of at most this many characters, as the
+// program always has; a longer line goes on as a line of its own.
+constexpr size_t kLinePiece = 259;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A hexadecimal number as the C library's "%x" reads one (leading blanks,
+// an optional "0x", the digits up to the first other character), except
+// that a value without digits or past 32 bits does not parse at all.
+bool parseHex(std::string_view text, uint32_t& value) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        hexDigit(text[i + 2]) >= 0)
+        i += 2;
+    uint64_t v = 0;
+    size_t digits = 0;
+    for (; i < text.size() && hexDigit(text[i]) >= 0; ++i, ++digits) {
+        v = v << 4 | static_cast<uint64_t>(hexDigit(text[i]));
+        if (v > 0xFFFFFFFFu) return false;
+    }
+    if (digits == 0) return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+// The value after the key, without the line's last character: the line
+// feed of a whole line, or the last letter of a last line that has none.
+std::string_view valueOf(std::string_view line, std::string_view key) {
+    std::string_view rest = line.substr(key.size());
+    return rest.empty() ? rest : rest.substr(0, rest.size() - 1);
+}
+
+}  // namespace
+
+std::string messageStateFileName(const std::string& accountName) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%x", crc32(accountName));
+    return std::string(buf) + ".msg";
+}
+
+void parseMessageState(std::string_view text, MessageList& out) {
+    // Text mode: a CR LF pair on disk is a line feed to the reader.
+    std::string lines;
+    lines.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+
+    std::unique_ptr<Message> pending;
+    std::string_view rest = lines;
+    while (!rest.empty()) {
+        size_t end = rest.find('\n');
+        size_t n = end == std::string_view::npos ? rest.size() : end + 1;
+        if (n > kLinePiece) n = kLinePiece;
+        std::string_view line = rest.substr(0, n);
+        rest.remove_prefix(n);
+
+        if (line.starts_with(kCrcKey)) {
+            if (pending) out.push_back(std::move(pending));
+            uint32_t crc;
+            // A CRC that does not parse starts no placeholder, so its read
+            // line cannot mark the one before.
+            if (parseHex(valueOf(line, kCrcKey), crc)) pending = std::make_unique<Message>(crc);
+        } else if (line.starts_with(kReadKey)) {
+            if (!pending) continue;
+            if (valueOf(line, kReadKey) == "yes") pending->markRead();
+            else pending->markUnread();
+        }
+    }
+    if (pending) out.push_back(std::move(pending));
+}
+
+bool saveMessageState(Account& account, const std::string& dir) {
+    try {
+        std::string text;
+        char buf[64];
+        for (const auto& m : account.messages) {
+            std::snprintf(buf, sizeof buf, "MessageCrc32=%x\r\nMessageReaded=%s\r\n", m->crc(),
+                          m->read() ? "yes" : "no");
+            text += buf;
+        }
+        std::string path = dir + messageStateFileName(account.name);
+        uint32_t error = 0;
+        if (writeFileAtomically(path, text, &error)) return true;
+        eventLog().log("Error: cannot write %s: %s", path.c_str(), formatMessage(error).c_str());
+        if (error) showUserMessage(error);
+        else showUserMessage(MSG_UnexpectedErrorIn, {kAccountModule});
+    } catch (const std::exception& e) {
+        eventLog().log("%s %s,%d. %s", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 5, e.what());
+    }
+    return false;
+}
+
+bool loadMessageState(Account& account, const std::string& dir) {
+    try {
+        std::string text;
+        if (!readWholeFile(dir + messageStateFileName(account.name), text)) return false;
+        parseMessageState(text, account.messages);
+        return true;
+    } catch (const std::exception& e) {
+        eventLog().log("%s %s,%d. %s", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 6, e.what());
+        return false;
+    }
+}
