@@ -37,23 +37,27 @@ TEST(ReadWriteLock, ReleaseFromAnotherThread) {
 }
 
 TEST(ReadWriteLock, TimedOutWriterLetsWaitingReadersIn) {
-    ReadWriteLock lock(300ms);
+    ReadWriteLock lock(400ms);
     ASSERT_TRUE(lock.lockRead());
-    std::atomic<bool> writerDone{false}, writerGot{true};
-    std::thread writer([&] {
-        writerGot = lock.lockWrite();
-        writerDone = true;
-    });
+    std::atomic<bool> writerGot{true};
+    std::thread writer([&] { writerGot = lock.lockWrite(); });
     while (lock.writersWaiting() == 0) std::this_thread::yield();
+    // The second reader comes in half-way through the writer's wait, so its
+    // own time-out ends well after the writer has given up.
+    std::this_thread::sleep_for(200ms);
     std::atomic<bool> readerGot{false};
+    auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration waited{};
     std::thread reader([&] {
         readerGot = lock.lockRead();
+        waited = std::chrono::steady_clock::now() - start;
         if (readerGot) lock.unlockRead();
     });
     writer.join();
     reader.join();
     EXPECT_FALSE(writerGot);
     EXPECT_TRUE(readerGot);  // held back by the writer, let in when it gave up
+    EXPECT_GE(waited, 100ms);
     lock.unlockRead();
     EXPECT_TRUE(lock.lockWrite());
     lock.unlockWrite();
