@@ -74,26 +74,7 @@ def write_data_folder():
     return data, "Z:" + data.replace("/", "\\")
 
 
-def kxcheck_filters():
-    """Whether this kxcheck evaluates the filters of its data folder (the
-    account tester gained them after the filters themselves)."""
-    data, arg = write_data_folder()
-    try:
-        with ScriptedServer([{"messages": [MAILBOX[2][0].replace("\n", "\r\n")]}]) as srv:
-            r = kxcheck("--server", "127.0.0.1", "--port", srv.port, "--user", "user", "--password", "pass",
-                        "--data", arg)
-        out = rows(r.stdout)
-        return r.returncode == 0 and len(out) == 1 and out[0][1] != b"-"
-    finally:
-        shutil.rmtree(data, ignore_errors=True)
-
-
 class FiltersFromADataFolder(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not kxcheck_filters():
-            raise unittest.SkipTest("kxcheck does not evaluate the filters of --data yet")
-
     def setUp(self):
         self.data, self.data_arg = write_data_folder()
 
