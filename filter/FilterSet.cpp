@@ -1,5 +1,6 @@
 #include "filter/FilterSet.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/FileIO.h"
