@@ -95,11 +95,18 @@ void parseMessageState(std::string_view text, MessageList& out) {
 bool saveMessageState(Account& account, const std::string& dir) {
     try {
         std::string text;
-        char buf[64];
-        for (const auto& m : account.messages) {
-            std::snprintf(buf, sizeof buf, "MessageCrc32=%x\r\nMessageReaded=%s\r\n", m->crc(),
-                          m->read() ? "yes" : "no");
-            text += buf;
+        {
+            if (!account.tryLockMessages()) return false;
+            struct Unlock {
+                Account& a;
+                ~Unlock() { a.unlockMessages(); }
+            } unlock{account};
+            char buf[64];
+            for (const auto& m : account.messages) {
+                std::snprintf(buf, sizeof buf, "MessageCrc32=%x\r\nMessageReaded=%s\r\n", m->crc(),
+                              m->read() ? "yes" : "no");
+                text += buf;
+            }
         }
         std::string path = dir + messageStateFileName(account.name);
         uint32_t error = 0;

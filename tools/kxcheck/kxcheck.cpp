@@ -11,13 +11,18 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/EventLog.h"
 #include "core/Platform.h"
+#include "core/MessageText.h"
 #include "core/Registry.h"
+#include "core/UserMessage.h"
 #include "filter/FilterSet.h"
 #include "framework/MessageBox.h"
 #include "mail/Account.h"
+#include "mail/AccountStore.h"
+#include "mail/MessageState.h"
 #include "mail/Pop3Session.h"
 #include "mail/Transport.h"
 #include "mail/WinSocketStream.h"
@@ -28,19 +33,31 @@ namespace {
 const char kUsage[] =
     "usage: kxcheck --server HOST [--port N] --user USER --password PASS [--no-apop]\n"
     "               [--lines N] [--deletion auto|without|with|none] [--data DIR] [--log]\n"
+    "       kxcheck --account NAME --data DIR [any option above]\n"
     "\n"
     "Checks one POP3 mailbox as the checker does and prints one line per message:\n"
     "crc, marks (R read, D deleted, U uncertain, F friend, S spammer), priority,\n"
     "size, size text, UTC time, from, subject, to, attachments, filter reason,\n"
-    "separated by tabs. Exit status: 0 checked, 1 the check failed, 2 bad arguments.\n";
+    "separated by tabs. Exit status: 0 checked, 1 the check failed, 2 bad arguments\n"
+    "(or no account NAME in DIR).\n"
+    "\n"
+    "With --account the mailbox is the checker's account NAME: its server, login,\n"
+    "port and time-out from DIR's kestrix.dat, its options from the registry\n"
+    "(HKCU\\SOFTWARE\\Kestrix, Inc.\\Kestrix\\Accounts\\NAME); options given here\n"
+    "override those. Its read marks are taken from DIR before the check and\n"
+    "written back after a good one.\n";
 
 struct Options {
     AccountInfo info;
-    bool portGiven = false;
     uint32_t lines = 99;
     DeletionMode deletion = DeletionMode::None;
     std::string dataDir;
+    std::string account;  // with --account
+    bool useAccount = false;
     bool log = false;
+    // What the command line gave, to override an account's stored values.
+    bool serverGiven = false, portGiven = false, userGiven = false, passwordGiven = false;
+    bool noApop = false, linesGiven = false, deletionGiven = false;
 };
 
 HANDLE gStop;
@@ -69,30 +86,32 @@ bool parseNumber(const char* text, uint32_t max, uint32_t& out) {
 }
 
 bool parseArgs(int argc, char** argv, Options& o) {
-    bool server = false, user = false, password = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto take = [&]() { ++i; return value; };
         if (a == "--no-apop") {
             o.info.secureAuth = false;
+            o.noApop = true;
         } else if (a == "--log") {
             o.log = true;
         } else if (!value) {
             return false;
         } else if (a == "--server") {
             o.info.server = take();
-            server = true;
+            o.serverGiven = true;
         } else if (a == "--port") {
             if (!parseNumber(take(), 65535, o.info.port) || o.info.port == 0) return false;
+            o.portGiven = true;
         } else if (a == "--user") {
             o.info.user = take();
-            user = true;
+            o.userGiven = true;
         } else if (a == "--password") {
             o.info.password = take();
-            password = true;
+            o.passwordGiven = true;
         } else if (a == "--lines") {
             if (!parseNumber(take(), 0x7fffffff, o.lines)) return false;
+            o.linesGiven = true;
         } else if (a == "--deletion") {
             std::string m = take();
             if (m == "auto") o.deletion = DeletionMode::AutoFiltered;
@@ -100,13 +119,37 @@ bool parseArgs(int argc, char** argv, Options& o) {
             else if (m == "with") o.deletion = DeletionMode::With;
             else if (m == "none") o.deletion = DeletionMode::None;
             else return false;
+            o.deletionGiven = true;
+        } else if (a == "--account") {
+            o.account = take();
+            o.useAccount = true;
         } else if (a == "--data") {
             o.dataDir = take();
         } else {
             return false;
         }
     }
-    return server && user && password && !o.info.server.empty();
+    if (o.useAccount) return !o.dataDir.empty() && !(o.serverGiven && o.info.server.empty());
+    return o.serverGiven && o.userGiven && o.passwordGiven && !o.info.server.empty();
+}
+
+// The account's stored values, with what the command line gave instead.
+void applyOverrides(const Options& o, Account& account) {
+    if (o.serverGiven) account.server = o.info.server;
+    if (o.portGiven) account.port = o.info.port;
+    if (o.userGiven) account.user = o.info.user;
+    if (o.passwordGiven) account.password = o.info.password;
+    if (o.noApop) account.secureAuth = false;
+    if (o.linesGiven) account.msgLinesNum = o.lines;
+    if (o.deletionGiven) account.msgDeletion = o.deletion;
+}
+
+// Error boxes of the loaders (a damaged file) go to stderr like every box.
+void showOnConsole(uint32_t id, const std::vector<std::string>& inserts) {
+    std::string text = inserts.empty()     ? formatMessage(id)
+                       : inserts.size() == 1 ? formatMessage(id, {inserts[0]})
+                                             : formatMessage(id, {inserts[0], inserts[1]});
+    showTextBox(nullptr, text, MB_OK);
 }
 
 void echoLogLine(const std::string& line) {
@@ -171,15 +214,31 @@ int main(int argc, char** argv) {
     }
     if (o.log) eventLog().setSink(echoLogLine);
     if (!o.dataDir.empty()) overrideProgramDirectory(o.dataDir);
+    setUserMessageHandler(showOnConsole);
+
+    std::unique_ptr<Account> account;
+    if (o.useAccount) {
+        account = loadAccountNamed(systemRegistry(), o.account, programDirectory() + "kestrix.wav");
+        if (!account) {
+            std::fprintf(stderr, "kxcheck: no account \"%s\" in %s%s\n", o.account.c_str(), programDirectory().c_str(),
+                         kAccountFileName);
+            return 2;
+        }
+        applyOverrides(o, *account);
+        eventLog().log("Account %s: server=%s port=%u user=%s interval=%u timeout=%u lines=%u apop=%s marks=%u",
+                       account->name.c_str(), account->server.c_str(), account->port, account->user.c_str(),
+                       account->checkInterval, account->checkTimeout, account->msgLinesNum,
+                       account->secureAuth ? "yes" : "no", static_cast<unsigned>(account->messages.size()));
+    } else {
+        account = std::make_unique<Account>(o.info);
+        account->name = o.info.user + "@" + o.info.server;
+        account->msgLinesNum = o.lines;
+        account->msgDeletion = o.deletion;
+    }
 
     gStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
     SocketsLibrary sockets;
-
-    Account account(o.info);
-    account.name = o.info.user + "@" + o.info.server;
-    account.msgLinesNum = o.lines;
-    account.msgDeletion = o.deletion;
 
     CheckHooks noFilters;
     std::unique_ptr<FilterSet> filters;
@@ -190,18 +249,23 @@ int main(int argc, char** argv) {
     }
     CheckHooks& hooks = filterHooks ? *filterHooks : noFilters;
     WinSocketStream stream(gStop);
-    Transport transport(account, stream, hooks);
-    Pop3Session session(account, transport, hooks, false);
+    Transport transport(*account, stream, hooks);
+    Pop3Session session(*account, transport, hooks, false);
     MessageList result;
     bool ok = transport.lookup() && session.connectAndLogin() && session.checkMailbox(result);
     if (ok) session.quit();
     else transport.closeConnection();
 
     if (!ok) {
-        std::fprintf(stderr, "kxcheck: %s\n", account.errorText.empty() ? "the check failed" : account.errorText.c_str());
+        std::fprintf(stderr, "kxcheck: %s\n", account->errorText.empty() ? "the check failed" : account->errorText.c_str());
         return 1;
     }
-    for (const auto& m : result) printMessage(*m);
+    if (o.useAccount) {
+        // The placeholders have passed their marks on; the file now holds this check's.
+        account->replaceMessages(std::move(result));
+        saveMessageState(*account);
+    }
+    for (const auto& m : o.useAccount ? account->messages : result) printMessage(*m);
     std::fflush(stdout);
     return 0;
 }

@@ -1,0 +1,206 @@
+"""kxcheck --account: accounts read from a kestrix.dat written here (the
+current scrambled format and the older plain one), options from the registry
+of the build tree's Wine prefix, read marks carried over through the account's
+read-marks file, and what a damaged account file does."""
+import hashlib
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+import zlib
+
+from kxtest import BIN, WINE_RUN, ScriptedServer, kxcheck
+
+PREFIX = os.path.join(os.path.dirname(os.path.abspath(BIN)), "wineprefix")
+ACCOUNTS = "HKEY_CURRENT_USER\\SOFTWARE\\Kestrix, Inc.\\Kestrix\\Accounts"
+KEY = bytes([0xD5, 0x62, 0x9E, 0x3B])  # 0x3B9E62D5, little-endian
+ACP = "cp1252"  # the prefix's ANSI code page (C.UTF-8 locale)
+
+
+def crc(data):
+    # The identity CRC: the published table, register from 0, no final inversion.
+    return zlib.crc32(data, 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+
+def text_field(text):
+    data = text.encode("utf-16-le")
+    return struct.pack("<I", len(data)) + data
+
+
+def ansi_to_text(raw):
+    # As the system converts: the code page's character, or for the five
+    # bytes cp1252 leaves undefined the code point of the same value.
+    return "".join(bytes([b]).decode(ACP, errors="ignore") or chr(b) for b in raw)
+
+
+def url_field(url, scramble):
+    raw = url.encode(ACP)
+    if scramble:
+        raw = bytes(b ^ KEY[i % 4] for i, b in enumerate(raw))
+    return text_field(ansi_to_text(raw))
+
+
+def account_file(magic, accounts):
+    """accounts: (name, user, password, server, port, interval, timeout)."""
+    out = magic + struct.pack("<I", len(accounts))
+    for name, user, password, server, port, interval, timeout in accounts:
+        url = "pop3://" + (user + ":" + password + "@" if user else "") + server + "/"
+        out += text_field(name) + url_field(url, magic == b"KX10") + struct.pack("<III", port, interval, timeout)
+    return out
+
+
+def message(n):
+    return "From: s%d@example.org\r\nSubject: number %d\r\nMessage-ID: <m%d@kx.test>\r\n\r\n%s" % (
+        n, n, n, "\r\n".join("line %d" % i for i in range(12)))
+
+
+def message_crc(n):
+    return "%x" % crc(b"<m%d@kx.test>" % n)
+
+
+def rows(stdout):
+    return [line.split(b"\t") for line in stdout.split(b"\n") if line]
+
+
+def wine_tool(*args):
+    env = dict(os.environ, WINEPREFIX=PREFIX)
+    return subprocess.run([WINE_RUN] + list(args), capture_output=True, timeout=120, env=env)
+
+
+class AccountsTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="kx-accounts-")
+        self.arg = "Z:" + self.dir.replace("/", "\\")
+        self.keys = []
+
+    def tearDown(self):
+        for name in self.keys:
+            wine_tool("reg", "delete", ACCOUNTS + "\\" + name, "/f")
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def write(self, name, data):
+        with open(os.path.join(self.dir, name), "wb") as f:
+            f.write(data)
+
+    def read(self, name):
+        with open(os.path.join(self.dir, name), "rb") as f:
+            return f.read()
+
+    def options(self, name, values):
+        """Registry values of account `name` through a .reg file imported by
+        Wine's own reg tool (so the key name keeps its national letters)."""
+        self.keys.append(name)
+        lines = ["Windows Registry Editor Version 5.00", "", "[%s\\%s]" % (ACCOUNTS, name)]
+        for value, number in values.items():
+            lines.append('"%s"=dword:%08x' % (value, number))
+        path = os.path.join(self.dir, "options.reg")
+        with open(path, "wb") as f:
+            f.write(b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le"))
+        r = wine_tool("reg", "import", "Z:" + path.replace("/", "\\"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        os.remove(path)
+
+    def account(self, name, *args):
+        return kxcheck("--account", name, "--data", self.arg, "--log", *args)
+
+    def test_scrambled_file_options_and_read_marks(self):
+        name = "M\u00fcller \u00c6rger %d" % os.getpid()
+        password = "pa:ss@w/ord@"
+        self.options(name, {"MsgLinesNum": 3, "SecureAuth": 0})
+        # An earlier run read message 2.
+        marks = "%x.msg" % crc(name.encode(ACP))
+        self.write(marks, ("MessageCrc32=%s\r\nMessageReaded=yes\r\nMessageCrc32=abc\r\nMessageReaded=yes\r\n"
+                           % message_crc(2)).encode())
+        msgs = [message(1), message(2), message(3)]
+        with ScriptedServer([{"user": "bob@example.org", "password": password, "messages": msgs}]) as srv:
+            self.write("kestrix.dat", account_file(b"KX10", [
+                ("First", "x", "y", "nowhere.invalid", 1, 2, 3),
+                (name, "bob@example.org", password, "127.0.0.1", srv.port, 777, 55),
+                ("Last", "z", "z", "nowhere.invalid", 4, 5, 6)]))
+            before = self.read("kestrix.dat")
+            r = self.account(name)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(srv.commands(), ["USER bob@example.org", "PASS " + password, "LIST",
+                                              "TOP 1 3", "TOP 2 3", "TOP 3 3", "QUIT"])
+        log = r.stderr.decode(ACP)
+        self.assertIn("Account %s: server=127.0.0.1 port=%d user=bob@example.org interval=777 timeout=55 "
+                      "lines=3 apop=no marks=2" % (name, srv.port), log)
+        self.assertNotIn(password, log.replace("PASS " + password, ""))
+        out = rows(r.stdout)
+        self.assertEqual([(row[0], row[1]) for row in out],
+                         [(message_crc(1).encode(), b"-"), (message_crc(2).encode(), b"R"),
+                          (message_crc(3).encode(), b"-")])
+        # The marks file now holds this check's messages; the account file is untouched.
+        self.assertEqual(self.read(marks).decode(), "".join(
+            "MessageCrc32=%s\r\nMessageReaded=%s\r\n" % (message_crc(n), "yes" if n == 2 else "no")
+            for n in (1, 2, 3)))
+        self.assertEqual(self.read("kestrix.dat"), before)
+
+        # Options on the command line win over the stored ones.
+        with ScriptedServer([{"user": "carol", "password": "other", "messages": msgs[:1]}]) as srv2:
+            r = self.account(name, "--port", srv2.port, "--user", "carol", "--password", "other", "--lines", "9")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(srv2.commands(), ["USER carol", "PASS other", "LIST", "TOP 1 9", "QUIT"])
+        self.assertEqual(self.read(marks).decode(), "MessageCrc32=%s\r\nMessageReaded=no\r\n" % message_crc(1))
+
+    def test_old_plain_file_and_an_account_without_user(self):
+        name = "old-%d" % os.getpid()
+        bare = "bare-%d" % os.getpid()
+        greeting = "+OK ready <7.7@kx>"
+        with ScriptedServer([{"greeting": greeting, "user": "old", "password": "p@ss:1",
+                              "messages": [message(1)]}]) as srv:
+            self.write("kestrix.dat", account_file(b"KX00", [
+                (name, "old", "p@ss:1", "127.0.0.1", srv.port, 60, 30),
+                (bare, "", "", "127.0.0.1", srv.port, 61, 31)]))
+            before = self.read("kestrix.dat")
+            r = self.account(name)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            digest = hashlib.md5(b"<7.7@kx>p@ss:1").hexdigest()
+            # No registry key: the defaults (APOP first, 99 lines).
+            self.assertEqual(srv.commands(), ["APOP old " + digest, "LIST", "TOP 1 99", "QUIT"])
+            self.assertIn(b"interval=60 timeout=30 lines=99 apop=yes marks=0", r.stderr)
+            # The server survives an empty user; the login comes from the command line.
+            r = self.account(bare, "--user", "old", "--password", "p@ss:1")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(b"Account %s: server=127.0.0.1 port=%d user=old interval=61 timeout=31"
+                          % (bare.encode(), srv.port), r.stderr)
+        self.assertEqual(len(rows(r.stdout)), 1)
+        # Only a save by the checker rewrites the old format.
+        self.assertEqual(self.read("kestrix.dat"), before)
+
+    def test_damaged_file_keeps_the_accounts_before_the_damage(self):
+        with ScriptedServer([{"user": "u", "password": "p", "messages": [message(1)]}]) as srv:
+            self.damaged(account_file(b"KX10", [("good", "u", "p", "127.0.0.1", srv.port, 2, 3)]), srv.port)
+
+    def damaged(self, good, port):
+        oversized = struct.pack("<I", 0x1FFFF) + b"x" * 16
+        self.write("kestrix.dat", b"KX10" + struct.pack("<I", 2) + good[8:] + oversized)
+        self.write("3.msg", b"untouched")
+        r = self.account("after")
+        self.assertEqual(r.returncode, 2)
+        self.assertIn(b"Unexpected Error in 'Acc_Serialize'.", r.stderr)
+        self.assertIn(b"no account \"after\"", r.stderr)
+        r = self.account("good")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"Account good: server=127.0.0.1 port=%d user=u interval=2 timeout=3" % port, r.stderr)
+        self.assertEqual(len(rows(r.stdout)), 1)
+        os.remove(os.path.join(self.dir, "%x.msg" % crc(b"good")))
+
+        for data in (b"KX99" + good[4:], good[:-3], b""):
+            self.write("kestrix.dat", data)
+            r = self.account("good")
+            self.assertEqual(r.returncode, 2, data)
+            self.assertEqual(r.stdout, b"")
+            self.assertEqual(self.read("kestrix.dat"), data)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["3.msg", "kestrix.dat"])
+
+    def test_account_needs_a_data_folder(self):
+        r = kxcheck("--account", "x")
+        self.assertEqual(r.returncode, 2)
+        self.assertIn(b"--account NAME --data DIR", r.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

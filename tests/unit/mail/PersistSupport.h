@@ -1,0 +1,64 @@
+// Helpers of the account-file and read-marks tests: the error boxes shown,
+// and account files built byte by byte, apart from the program's writer.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/Platform.h"
+#include "core/UserMessage.h"
+
+namespace persist {
+
+inline std::vector<std::pair<uint32_t, std::vector<std::string>>>& shown() {
+    static std::vector<std::pair<uint32_t, std::vector<std::string>>> boxes;
+    return boxes;
+}
+
+// Collects the error boxes of one test instead of logging them.
+class BoxesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        shown().clear();
+        previous_ = setUserMessageHandler([](uint32_t id, const std::vector<std::string>& inserts) {
+            shown().push_back({id, inserts});
+        });
+    }
+    void TearDown() override { setUserMessageHandler(previous_); }
+
+private:
+    UserMessageHandler previous_ = nullptr;
+};
+
+inline std::string le32(uint32_t v) {
+    std::string s;
+    for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
+    return s;
+}
+
+// A string field: the ANSI text as UTF-16LE after its byte count.
+inline std::string field(const std::string& ansi) {
+    std::u16string wide = ansiToUtf16(ansi);
+    std::string s = le32(static_cast<uint32_t>(wide.size() * 2));
+    for (char16_t c : wide) {
+        s += static_cast<char>(c & 0xFF);
+        s += static_cast<char>(c >> 8);
+    }
+    return s;
+}
+
+inline std::string scrambled(std::string url) {
+    const unsigned char key[4] = {0xD5, 0x62, 0x9E, 0x3B};
+    for (size_t i = 0; i < url.size(); ++i) url[i] = static_cast<char>(url[i] ^ key[i % 4]);
+    return url;
+}
+
+inline std::string record(const std::string& name, const std::string& url, uint32_t port, uint32_t interval,
+                          uint32_t timeout) {
+    return field(name) + field(url) + le32(port) + le32(interval) + le32(timeout);
+}
+
+}  // namespace persist
