@@ -112,33 +112,39 @@ bool saveAccounts(const AccountList& accounts, const std::string& dir) {
     return false;
 }
 
+bool parseAccountFile(std::string_view data, AccountList& accounts, bool& dirty) {
+    if (data.size() < 4) return false;
+    FieldReader file(data, kAccountModule);
+    std::string magic;
+    uint32_t count = 0;
+    if (!file.readHeader(magic, count)) {
+        magic = data.substr(0, 4);
+        if (magic == kFieldFileMagic || magic == kAccountFileMagicOld) showUserMessage(kErrorHandleEof);
+        return false;
+    }
+    if (magic == kAccountFileMagicOld) dirty = true;
+    else if (magic != kFieldFileMagic) return false;
+    // The count is not trusted: every record is read from the bytes present.
+    for (uint32_t i = 0; i < count; ++i) {
+        auto account = std::make_unique<Account>();
+        if (!loadRecord(*account, file, magic)) return false;
+        accounts.push_back(std::move(account));
+    }
+    return true;
+}
+
 bool loadAccounts(AccountList& accounts, bool& dirty, const std::string& dir) {
+    size_t first = accounts.size();
+    bool ok = false;
     try {
         std::string data;
         if (!readWholeFile(dir + kAccountFileName, data)) return false;
-        FieldReader file(data, kAccountModule);
-        std::string magic;
-        uint32_t count = 0;
-        if (data.size() < 4) return false;
-        if (!file.readHeader(magic, count)) {
-            magic = data.substr(0, 4);
-            if (magic == kFieldFileMagic || magic == kAccountFileMagicOld) showUserMessage(kErrorHandleEof);
-            return false;
-        }
-        if (magic == kAccountFileMagicOld) dirty = true;
-        else if (magic != kFieldFileMagic) return false;
-        // The count is not trusted: every record is read from the bytes present.
-        for (uint32_t i = 0; i < count; ++i) {
-            auto account = std::make_unique<Account>();
-            if (!loadRecord(*account, file, magic)) return false;
-            loadMessageState(*account, dir);
-            accounts.push_back(std::move(account));
-        }
-        return true;
+        ok = parseAccountFile(data, accounts, dirty);
     } catch (const std::exception& e) {
         logUnexpected(2, e.what());
-        return false;
     }
+    for (size_t i = first; i < accounts.size(); ++i) loadMessageState(*accounts[i], dir);
+    return ok;
 }
 
 std::string optionsKeyPath(const std::string& accountName) {

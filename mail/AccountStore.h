@@ -32,6 +32,9 @@ void saveRecord(const Account& account, FieldWriter& file);
 // false and leave `account` unchanged.
 bool loadRecord(Account& account, FieldReader& file, std::string_view magic);
 
+// The accounts of an account file's bytes appended to `accounts`, without
+// their read marks; returns and reports as loadAccounts does.
+bool parseAccountFile(std::string_view data, AccountList& accounts, bool& dirty);
 // Writes `dir`'s kestrix.dat whole ("KX10"). On failure shows the system's
 // text for the error, keeps the old file and returns false.
 bool saveAccounts(const AccountList& accounts, const std::string& dir = programDirectory());
