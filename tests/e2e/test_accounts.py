@@ -16,7 +16,7 @@ from kxtest import BIN, WINE_RUN, ScriptedServer, kxcheck
 PREFIX = os.path.join(os.path.dirname(os.path.abspath(BIN)), "wineprefix")
 ACCOUNTS = "HKEY_CURRENT_USER\\SOFTWARE\\Kestrix, Inc.\\Kestrix\\Accounts"
 KEY = bytes([0xD5, 0x62, 0x9E, 0x3B])  # 0x3B9E62D5, little-endian
-ACP = "cp1252"  # the prefix's ANSI code page (C.UTF-8 locale)
+ACP = "cp1252"  # the prefix's ANSI code page; AccountsTest asks the prefix
 
 
 def crc(data):
@@ -69,7 +69,22 @@ def wine_tool(*args):
     return subprocess.run([WINE_RUN] + list(args), capture_output=True, timeout=120, env=env)
 
 
+def prefix_code_page():
+    r = wine_tool("reg", "query", "HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage", "/v", "ACP")
+    for line in r.stdout.decode("latin-1").splitlines():
+        if line.split()[:1] == ["ACP"]:
+            return "cp" + line.split()[-1]
+    return "cp1252"
+
+
 class AccountsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        global ACP
+        ACP = prefix_code_page()
+        # National letters this code page holds.
+        cls.letters = "".join(c for c in "\u00fc\u00c6\u00e9\u0436\u0161\u00f1" if len(c.encode(ACP, "ignore")) == 1)
+
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="kx-accounts-")
         self.arg = "Z:" + self.dir.replace("/", "\\")
@@ -106,7 +121,8 @@ class AccountsTest(unittest.TestCase):
         return kxcheck("--account", name, "--data", self.arg, "--log", *args)
 
     def test_scrambled_file_options_and_read_marks(self):
-        name = "M\u00fcller \u00c6rger %d" % os.getpid()
+        self.assertTrue(self.letters, ACP)
+        name = "M%sller %d" % (self.letters, os.getpid())
         password = "pa:ss@w/ord@"
         self.options(name, {"MsgLinesNum": 3, "SecureAuth": 0})
         # An earlier run read message 2.

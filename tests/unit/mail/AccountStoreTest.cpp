@@ -221,23 +221,6 @@ TEST_F(AccountFileTest, FailedSaveShowsTheSystemErrorAndLeavesNoTemporaryFile) {
     EXPECT_NE(shown()[0].first, 0u);
 }
 
-TEST_F(AccountFileTest, LoadingReadsEachAccountsReadMarks) {
-    ASSERT_TRUE(saveAccounts(accountsOf({kRows[0], kRows[2]}), dir.dir()));
-    {
-        std::ofstream f(dir.file(messageStateFileName("No user")), std::ios::binary);
-        f << "MessageCrc32=1a2b\r\nMessageReaded=yes\r\nMessageCrc32=ff\r\nMessageReaded=no\r\n";
-    }
-    bool ok, dirty;
-    AccountList loaded = load(ok, dirty);
-    ASSERT_EQ(loaded.size(), 2u);
-    EXPECT_TRUE(loaded[0]->messages.empty());
-    ASSERT_EQ(loaded[1]->messages.size(), 2u);
-    EXPECT_EQ(loaded[1]->messages[0]->crc(), 0x1a2bu);
-    EXPECT_TRUE(loaded[1]->messages[0]->read());
-    EXPECT_FALSE(loaded[1]->messages[1]->read());
-    EXPECT_EQ(loaded[1]->messageCount(), 0u) << "placeholders are never presented";
-}
-
 namespace {
 
 class OptionsTest : public ::testing::Test {
