@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/MessageText.h"
+#include "mail/ByteStream.h"
 
 class Message;
 class AccountWorker;
@@ -79,6 +80,7 @@ public:
     uint32_t lastError = 0;        // message id of the last reported error
     std::string errorText;         // the first error since the last clear, at most 255 characters
     int64_t lastCheck = 0;
+    SocketAddress address;         // valid while `resolved`: names are resolved once
     bool resolved = false;
     bool neverChecked = true;
     MessageList messages;          // last good check, or the placeholders of the read-marks file

@@ -23,15 +23,21 @@ struct StreamResult {
     static StreamResult failed(int code) { return {Failed, code, 0}; }
 };
 
+// A resolved IPv4 address and port, both as the network sends them.
+struct SocketAddress {
+    uint32_t ipv4 = 0;
+    uint16_t port = 0;
+};
+
 class ByteStream {
 public:
     virtual ~ByteStream() = default;
 
-    // Resolves `server` (a dotted IPv4 address is taken as it is) and
-    // remembers the address with `port` for connect().
-    virtual StreamResult resolve(const std::string& server, uint16_t port) = 0;
-    // Opens a connection to the resolved address.
-    virtual StreamResult connect() = 0;
+    // Resolves `server` (a dotted IPv4 address is taken as it is) into
+    // `address` with `port`.
+    virtual StreamResult resolve(const std::string& server, uint16_t port, SocketAddress& address) = 0;
+    // Opens a connection to a resolved address.
+    virtual StreamResult connect(const SocketAddress& address) = 0;
     // Sends all of `data`, waiting while the system's buffer is full.
     virtual StreamResult send(const char* data, size_t size) = 0;
     // Waits until at least one byte is there, then receives up to `size`.

@@ -53,7 +53,8 @@ bool Transport::lookup() {
     hooks_.touch(account_);
     account_.lastError = 0;
     account_.errorText.clear();
-    StreamResult r = stream_.resolve(account_.server, static_cast<uint16_t>(account_.port));
+    account_.address = SocketAddress();
+    StreamResult r = stream_.resolve(account_.server, static_cast<uint16_t>(account_.port), account_.address);
     if (r.kind == StreamResult::Ok) return true;
     if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, kSiteResolve);
     return false;
@@ -62,7 +63,7 @@ bool Transport::lookup() {
 bool Transport::hookup() {
     eventLog().log("hookup: account=%s", account_.name.c_str());
     hooks_.touch(account_);
-    StreamResult r = stream_.connect();
+    StreamResult r = stream_.connect(account_.address);
     if (r.kind == StreamResult::Ok) return true;
     // A stop ends the attempt silently; a refused connection is an error.
     if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, kSiteConnect);

@@ -60,11 +60,13 @@ WinSocketStream::~WinSocketStream() {
 
 bool WinSocketStream::pause(unsigned ms) { return WaitForSingleObject(stopEvent_, ms) == WAIT_TIMEOUT; }
 
-StreamResult WinSocketStream::resolve(const std::string& server, uint16_t port) {
-    address_ = sockaddr_in{};
-    address_.sin_family = AF_INET;
-    address_.sin_port = htons(port);
-    if (isDottedAddress(server, address_.sin_addr)) return StreamResult::ok();
+StreamResult WinSocketStream::resolve(const std::string& server, uint16_t port, SocketAddress& address) {
+    address.port = htons(port);
+    in_addr dotted{};
+    if (isDottedAddress(server, dotted)) {
+        address.ipv4 = dotted.s_addr;
+        return StreamResult::ok();
+    }
 
     std::lock_guard<std::mutex> hold(gResolveLock);
     auto job = std::make_shared<LookupJob>();
@@ -79,7 +81,7 @@ StreamResult WinSocketStream::resolve(const std::string& server, uint16_t port) 
     DWORD w = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     if (w != WAIT_OBJECT_0 + 1) return StreamResult::stopped();
     if (job->error) return StreamResult::failed(job->error);
-    address_.sin_addr = job->address;
+    address.ipv4 = job->address.s_addr;
     return StreamResult::ok();
 }
 
@@ -95,9 +97,13 @@ StreamResult WinSocketStream::waitFor(long events, WSANETWORKEVENTS& happened) {
     return StreamResult::ok();
 }
 
-StreamResult WinSocketStream::connect() {
+StreamResult WinSocketStream::connect(const SocketAddress& address) {
     close();
-    socket_ = ::socket(address_.sin_family ? address_.sin_family : AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = address.port;
+    to.sin_addr.s_addr = address.ipv4;
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (socket_ == INVALID_SOCKET) return StreamResult::failed(WSAGetLastError());
     // Non-blocking from the start, so that a stop request also ends a connect
     // to a host that never answers.
@@ -107,16 +113,20 @@ StreamResult WinSocketStream::connect() {
         close();
         return StreamResult::failed(code);
     }
-    if (::connect(socket_, reinterpret_cast<sockaddr*>(&address_), sizeof address_) == SOCKET_ERROR) {
+    if (::connect(socket_, reinterpret_cast<sockaddr*>(&to), sizeof to) == SOCKET_ERROR) {
         int code = WSAGetLastError();
         if (code != WSAEWOULDBLOCK) {
             close();
             return StreamResult::failed(code);
         }
         WSANETWORKEVENTS happened{};
-        StreamResult r = waitFor(FD_CONNECT, happened);
-        if (r.kind == StreamResult::Ok && (happened.lNetworkEvents & FD_CONNECT) &&
-            happened.iErrorCode[FD_CONNECT_BIT])
+        StreamResult r;
+        // Wait until the connect notification itself arrives: a wake-up
+        // without it does not mean the connection is there.
+        do {
+            r = waitFor(FD_CONNECT, happened);
+        } while (r.kind == StreamResult::Ok && !(happened.lNetworkEvents & FD_CONNECT));
+        if (r.kind == StreamResult::Ok && happened.iErrorCode[FD_CONNECT_BIT])
             r = StreamResult::failed(happened.iErrorCode[FD_CONNECT_BIT]);
         if (r.kind != StreamResult::Ok) {
             close();

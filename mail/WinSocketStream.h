@@ -27,8 +27,8 @@ public:
     WinSocketStream(const WinSocketStream&) = delete;
     WinSocketStream& operator=(const WinSocketStream&) = delete;
 
-    StreamResult resolve(const std::string& server, uint16_t port) override;
-    StreamResult connect() override;
+    StreamResult resolve(const std::string& server, uint16_t port, SocketAddress& address) override;
+    StreamResult connect(const SocketAddress& address) override;
     StreamResult send(const char* data, size_t size) override;
     StreamResult receive(char* data, size_t size) override;
     void close() override;
@@ -42,5 +42,4 @@ private:
     HANDLE stopEvent_;
     WSAEVENT socketEvent_;
     SOCKET socket_ = INVALID_SOCKET;
-    sockaddr_in address_{};
 };

@@ -32,6 +32,7 @@ From other programs (Windows tests under Wine), run
 which serves a control port whose number is in KX_SCRIPT_CONTROL while the
 program runs, and exits with the program's status. Control lines:
     SERVE <json list of scripts>   ->  PORT <n>
+    SERVE {"host": "127.0.0.2", "scripts": [...]}   (another loopback address)
     TRANSCRIPT <n>                 ->  <conn>\\t<seconds>\\t<command> ... then "."
     STOP <n>                       ->  OK
 """
@@ -279,7 +280,11 @@ def _control(argv):
         for raw in f:
             verb, _, arg = raw.decode("latin-1").strip().partition(" ")
             if verb == "SERVE":
-                srv = ScriptedServer(json.loads(arg))
+                spec = json.loads(arg)
+                if isinstance(spec, dict):  # {"host": "127.0.0.2", "scripts": [...]}
+                    srv = ScriptedServer(spec["scripts"], spec.get("host", "127.0.0.1"))
+                else:
+                    srv = ScriptedServer(spec)
                 with lock:
                     servers[srv.port] = srv
                 f.write(b"PORT %d\n" % srv.port)

@@ -31,10 +31,10 @@ public:
         return script.back();
     }
 
-    StreamResult resolve(const std::string&, uint16_t) override {
+    StreamResult resolve(const std::string&, uint16_t, SocketAddress&) override {
         return resolveCode ? StreamResult::failed(resolveCode) : StreamResult::ok();
     }
-    StreamResult connect() override {
+    StreamResult connect(const SocketAddress&) override {
         ++connects;
         if (current_ + 1 >= static_cast<int>(script.size())) return StreamResult::failed(10061);
         ++current_;

@@ -1,0 +1,258 @@
+// Workers and the check monitor against the scripted server: turns on one
+// server, silent servers, stop requests in every wait, intervals, manual
+// accounts, and a stress run with many accounts.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/EventLog.h"
+#include "mail/CheckMonitor.h"
+#include "win/support/ScriptedServer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Report {
+    std::string account;
+    AccountState state;
+    Clock::time_point at;
+};
+
+// Records every report; tests wait on it instead of sleeping.
+class Recorder : public CheckObserver {
+public:
+    void accountChanged(Account& a) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        reports_.push_back({a.name, a.state, Clock::now()});
+        changed_.notify_all();
+    }
+    void newMailFound(Account&) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++newMail_;
+    }
+    // Waits until `account` has reached `state` `times` times.
+    bool waitFor(const std::string& account, AccountState state, int times = 1,
+                 std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        std::unique_lock<std::mutex> hold(lock_);
+        return changed_.wait_for(hold, limit, [&] { return count(account, state) >= times; });
+    }
+    std::vector<Report> reports() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return reports_;
+    }
+    std::vector<AccountState> states(const std::string& account) {
+        std::vector<AccountState> out;
+        for (const Report& r : reports())
+            if (r.account == account) out.push_back(r.state);
+        return out;
+    }
+    int newMail() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return newMail_;
+    }
+
+private:
+    int count(const std::string& account, AccountState state) {
+        return static_cast<int>(std::count_if(reports_.begin(), reports_.end(), [&](const Report& r) {
+            return r.account == account && r.state == state;
+        }));
+    }
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<Report> reports_;
+    int newMail_ = 0;
+};
+
+struct NoDial : Dialer {
+    bool available() const override { return false; }
+    bool connectedState(uint32_t& f) override { return f = 0, true; }
+    bool autodial() override { return false; }
+    void hangup() override {}
+};
+
+std::string dump(const std::vector<AccountState>& states) {
+    std::string out;
+    for (AccountState s : states) out += stateText(s) + ", ";
+    return out;
+}
+
+const char kMailbox[] = R"({"messages": ["Subject: one\r\n\r\nx", "Subject: two\r\n\r\ny"]})";
+
+struct MonitorFixture : ::testing::Test {
+    Recorder recorder;
+    NoDial dialer;
+    InternetConnection connection{dialer, [] { return false; }};
+    CheckMonitor monitor{recorder, connection};
+    std::vector<std::unique_ptr<Account>> accounts;
+
+    Account& add(const std::string& name, const ScriptedServer& server, const std::string& host = "127.0.0.1") {
+        auto a = std::make_unique<Account>();
+        a->name = name;
+        a->server = host;
+        a->port = static_cast<uint32_t>(server.port());
+        a->user = "user";
+        a->password = "pass";
+        a->checkInterval = 3600;
+        accounts.push_back(std::move(a));
+        return *accounts.back();
+    }
+    void start() {
+        std::vector<Account*> list;
+        for (auto& a : accounts) list.push_back(a.get());
+        monitor.setAccounts(list);
+        ASSERT_TRUE(monitor.startMonitor());
+    }
+    // Stops one worker as the user interface does; returns how long it took.
+    std::chrono::milliseconds stop(Account& a) {
+        auto t = Clock::now();
+        EXPECT_TRUE(monitor.lock_monitor());
+        monitor.requestStop(a);
+        monitor.stopWorker(a);
+        monitor.unlock_monitor();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t);
+    }
+    void TearDown() override {
+        monitor.stopAllWorkers();
+        monitor.stopMonitorThread();
+    }
+};
+
+}  // namespace
+
+TEST_F(MonitorFixture, AccountsOfOneServerTakeTurns) {
+    // Each session dawdles over LIST, so overlapping sessions would show.
+    ScriptedServer server(R"([{"messages": ["Subject: a\r\n\r\nx"], "rules": {"LIST": ["SLEEP:400", "S:+OK\r\n1 10\r\n."]}}])");
+    add("first", server);
+    add("second", server);
+    add("third", server);
+    start();
+    for (const char* name : {"first", "second", "third"}) ASSERT_TRUE(recorder.waitFor(name, AccountState::Sleeping));
+    // Sessions never interleave: every connection's commands form one block.
+    auto t = server.transcript();
+    ASSERT_FALSE(t.empty());
+    for (size_t i = 1; i < t.size(); ++i)
+        if (t[i].connection != t[i - 1].connection) EXPECT_EQ(t[i - 1].line, "QUIT") << i;
+    EXPECT_EQ(recorder.newMail(), 3);
+}
+
+TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
+    ScriptedServer server(std::string(R"([["HANG"], )") + kMailbox + "]");
+    Account& a = add("silent", server);
+    a.checkTimeout = 1;
+    auto begun = Clock::now();
+    start();
+    ASSERT_TRUE(recorder.waitFor("silent", AccountState::Sleeping));
+    EXPECT_GE(Clock::now() - begun, std::chrono::milliseconds(900));
+    auto s = recorder.states("silent");
+    // connecting ... not started, connecting, checking, sleeping
+    auto notStarted = std::find(s.begin(), s.end(), AccountState::NotStarted);
+    ASSERT_NE(notStarted, s.end());
+    EXPECT_EQ(*(notStarted + 1), AccountState::Connecting);
+    EXPECT_EQ(std::count(s.begin(), s.end(), AccountState::Failed), 0) << dump(s);
+    EXPECT_EQ(a.messageCount(), 2u);
+    // The deadline goes when the check has ended, just after the report.
+    for (int i = 0; i < 100 && monitor.deadlineCount(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(monitor.deadlineCount(), 0u);
+}
+
+TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
+    ScriptedServer silent(R"([["HANG"]])");
+    ScriptedServer refusing(R"([["S:-ERR busy", "CLOSE"]])");
+    ScriptedServer good(std::string(R"({"host": "127.0.0.2", "scripts": [)") + kMailbox + "]}");
+    Account& socketWait = add("socket", silent);           // waits for a greeting
+    Account& queued = add("queued", silent);                // waits behind it on the same server
+    Account& pausing = add("pausing", refusing, "localhost");  // waits between login attempts
+    Account& sleeping = add("sleeping", good, "127.0.0.2");    // a server of its own, so it does not queue
+    socketWait.checkTimeout = queued.checkTimeout = 3600;
+    start();
+    ASSERT_TRUE(recorder.waitFor("sleeping", AccountState::Sleeping));
+    ASSERT_TRUE(recorder.waitFor("queued", AccountState::Connecting));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let each reach its wait
+    for (Account* a : {&queued, &socketWait, &pausing, &sleeping}) {
+        EXPECT_LT(stop(*a).count(), 1000) << a->name;
+        EXPECT_EQ(a->state, AccountState::NotStarted) << a->name;
+    }
+    EXPECT_EQ(monitor.deadlineCount(), 0u);
+    // Nothing is left queued: the server's next account gets its turn at once.
+    ScriptedServer second(std::string("[") + kMailbox + "]");
+    Account& next = add("next", second, "127.0.0.1");
+    monitor.startWorker(next);
+    EXPECT_TRUE(recorder.waitFor("next", AccountState::Sleeping, 1, std::chrono::seconds(5)));
+    stop(next);
+}
+
+TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
+    ScriptedServer server(R"([{"messages": [], "rules": {"LIST": ["SLEEP:1500", "S:+OK\r\n."]}}])");
+    Account& a = add("busy", server);
+    a.checkInterval = 1;
+    start();
+    if (!recorder.waitFor("busy", AccountState::Sleeping, 2)) {
+        for (auto& c : server.transcript()) printf("%d %.3f %s\n", c.connection, c.seconds, c.line.c_str());
+        for (auto& l : eventLog().recentLines()) printf("%s", l.c_str());
+        FAIL() << dump(recorder.states("busy")) << a.errorText;
+    }
+    std::vector<Clock::time_point> sleeps, connects;
+    for (const Report& r : recorder.reports()) {
+        if (r.account != "busy") continue;
+        if (r.state == AccountState::Sleeping) sleeps.push_back(r.at);
+        if (r.state == AccountState::Connecting) connects.push_back(r.at);
+    }
+    // The second check begins right after the first ended, not an interval later.
+    auto firstEnd = sleeps[0];
+    auto secondStart = *std::find_if(connects.begin(), connects.end(), [&](auto t) { return t > firstEnd; });
+    EXPECT_LT(secondStart - firstEnd, std::chrono::milliseconds(300));
+}
+
+TEST_F(MonitorFixture, ManualAccountsCheckOnlyWhenTold) {
+    ScriptedServer server(std::string("[") + kMailbox + "]");
+    Account& a = add("manual", server);
+    a.checkOnlyManually = true;
+    start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(server.transcript().empty());
+    EXPECT_EQ(a.state, AccountState::NotStarted);
+    // "Check": stop, not started, start: one check, then it waits to be told again.
+    stop(a);
+    a.state = AccountState::NotStarted;
+    ASSERT_TRUE(monitor.startWorker(a));
+    ASSERT_TRUE(recorder.waitFor("manual", AccountState::Sleeping));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    auto s = recorder.states("manual");
+    EXPECT_EQ(s, (std::vector<AccountState>{AccountState::Connecting, AccountState::Connecting,
+                                            AccountState::Checking, AccountState::Sleeping}));
+}
+
+TEST_F(MonitorFixture, ManyAccountsOnShortIntervalsStopCleanly) {
+    ScriptedServer one(std::string("[") + kMailbox + "]");
+    ScriptedServer two(std::string(R"({"host": "127.0.0.2", "scripts": [)") + kMailbox + "]}");
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+    for (int i = 0; i < 30; ++i) {
+        Account& a = add("acc" + std::to_string(i), i % 2 ? one : two, i % 2 ? "127.0.0.1" : "127.0.0.2");
+        a.checkInterval = 1;
+    }
+    start();
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    auto t = Clock::now();
+    monitor.stopAllWorkers();
+    monitor.stopMonitorThread();
+    EXPECT_LT(Clock::now() - t, std::chrono::seconds(2));
+    for (auto& a : accounts) {
+        EXPECT_EQ(a->state, AccountState::NotStarted) << a->name;
+        EXPECT_FALSE(recorder.states(a->name).empty()) << a->name;
+        a->worker.reset();
+    }
+    EXPECT_EQ(monitor.deadlineCount(), 0u);
+    EXPECT_GT(recorder.states("acc0").size(), 3u);  // it checked more than once
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore + 4) << handlesBefore << " -> " << handlesAfter;
+}
