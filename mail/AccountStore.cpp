@@ -1,7 +1,5 @@
 #include "mail/AccountStore.h"
 
-#include <exception>
-
 #include "core/EventLog.h"
 #include "core/FieldFile.h"
 #include "core/FileIO.h"
@@ -22,8 +20,8 @@ std::string scramble(std::string text) {
     return text;
 }
 
-void logUnexpected(int site, const char* what) {
-    eventLog().log("%s %s,%d. %s", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, site, what);
+void logUnexpected(int site) {
+    eventLog().log("%s %s,%d.", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, site);
 }
 
 // A system error code as an error box; a failure without a code still gets one.
@@ -106,8 +104,8 @@ bool saveAccounts(const AccountList& accounts, const std::string& dir) {
         if (writeFileAtomically(dir + kAccountFileName, file.bytes(), &error)) return true;
         eventLog().log("Error: cannot write %s%s: %s", dir.c_str(), kAccountFileName, formatMessage(error).c_str());
         showSystemError(error);
-    } catch (const std::exception& e) {
-        logUnexpected(1, e.what());
+    } catch (...) {
+        logUnexpected(1);
     }
     return false;
 }
@@ -140,8 +138,8 @@ bool loadAccounts(AccountList& accounts, bool& dirty, const std::string& dir) {
         std::string data;
         if (!readWholeFile(dir + kAccountFileName, data)) return false;
         ok = parseAccountFile(data, accounts, dirty);
-    } catch (const std::exception& e) {
-        logUnexpected(2, e.what());
+    } catch (...) {
+        logUnexpected(2);
     }
     for (size_t i = first; i < accounts.size(); ++i) loadMessageState(*accounts[i], dir);
     return ok;
@@ -171,8 +169,8 @@ void saveOptions(Registry& registry, const Account& account) {
         key.writeNumber("SortKind", account.sortKind);
         key.writeNumber("SortOrder", account.sortOrder);
         key.writeNumber("CheckOnlyManually", account.checkOnlyManually);
-    } catch (const std::exception& e) {
-        logUnexpected(3, e.what());
+    } catch (...) {
+        logUnexpected(3);
     }
 }
 
@@ -197,8 +195,8 @@ void loadOptions(Registry& registry, Account& account, const std::string& defaul
             readFlag(key, "CheckOnlyManually", account.checkOnlyManually);
         }
         if (account.soundFile.empty()) account.soundFile = defaultSoundFile;
-    } catch (const std::exception& e) {
-        logUnexpected(4, e.what());
+    } catch (...) {
+        logUnexpected(4);
     }
 }
 

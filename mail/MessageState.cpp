@@ -1,7 +1,6 @@
 #include "mail/MessageState.h"
 
 #include <cstdio>
-#include <exception>
 
 #include "core/Crc32.h"
 #include "core/EventLog.h"
@@ -96,7 +95,10 @@ bool saveMessageState(Account& account, const std::string& dir) {
     try {
         std::string text;
         {
-            if (!account.tryLockMessages()) return false;
+            if (!account.tryLockMessages()) {
+                eventLog().log("Error: read marks of account %s not saved: its list stayed locked", account.name.c_str());
+                return false;
+            }
             struct Unlock {
                 Account& a;
                 ~Unlock() { a.unlockMessages(); }
@@ -114,8 +116,8 @@ bool saveMessageState(Account& account, const std::string& dir) {
         eventLog().log("Error: cannot write %s: %s", path.c_str(), formatMessage(error).c_str());
         if (error) showUserMessage(error);
         else showUserMessage(MSG_UnexpectedErrorIn, {kAccountModule});
-    } catch (const std::exception& e) {
-        eventLog().log("%s %s,%d. %s", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 5, e.what());
+    } catch (...) {
+        eventLog().log("%s %s,%d.", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 5);
     }
     return false;
 }
@@ -126,8 +128,8 @@ bool loadMessageState(Account& account, const std::string& dir) {
         if (!readWholeFile(dir + messageStateFileName(account.name), text)) return false;
         parseMessageState(text, account.messages);
         return true;
-    } catch (const std::exception& e) {
-        eventLog().log("%s %s,%d. %s", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 6, e.what());
+    } catch (...) {
+        eventLog().log("%s %s,%d.", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 6);
         return false;
     }
 }
