@@ -10,18 +10,22 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/EventLog.h"
 #include "core/Platform.h"
 #include "core/MessageText.h"
+#include "core/ProductKey.h"
 #include "core/Registry.h"
 #include "core/UserMessage.h"
 #include "filter/FilterSet.h"
 #include "framework/MessageBox.h"
 #include "mail/Account.h"
 #include "mail/AccountStore.h"
+#include "mail/CheckMonitor.h"
+#include "mail/InternetConnection.h"
 #include "mail/MessageState.h"
 #include "mail/Pop3Session.h"
 #include "mail/Transport.h"
@@ -34,6 +38,7 @@ const char kUsage[] =
     "usage: kxcheck --server HOST [--port N] --user USER --password PASS [--no-apop]\n"
     "               [--lines N] [--deletion auto|without|with|none] [--data DIR] [--log]\n"
     "       kxcheck --account NAME --data DIR [any option above]\n"
+    "       kxcheck --watch SECONDS --data DIR [--log]\n"
     "\n"
     "Checks one POP3 mailbox as the checker does and prints one line per message:\n"
     "crc, marks (R read, D deleted, U uncertain, F friend, S spammer), priority,\n"
@@ -45,7 +50,12 @@ const char kUsage[] =
     "port and time-out from DIR's kestrix.dat, its options from the registry\n"
     "(HKCU\\SOFTWARE\\Kestrix, Inc.\\Kestrix\\Accounts\\NAME); options given here\n"
     "override those. Its read marks are taken from DIR before the check and\n"
-    "written back after a good one.\n";
+    "written back after a good one.\n"
+    "\n"
+    "With --watch every account of DIR is checked on its own worker, as the checker\n"
+    "does, for SECONDS; each change of an account's state prints a line \"state\",\n"
+    "name, state, message count and unread count, separated by tabs. Then the\n"
+    "workers stop as at exit and the read marks are written.\n";
 
 struct Options {
     AccountInfo info;
@@ -54,6 +64,8 @@ struct Options {
     std::string dataDir;
     std::string account;  // with --account
     bool useAccount = false;
+    uint32_t watchSeconds = 0;  // with --watch
+    bool watch = false;
     bool log = false;
     // What the command line gave, to override an account's stored values.
     bool serverGiven = false, portGiven = false, userGiven = false, passwordGiven = false;
@@ -123,12 +135,16 @@ bool parseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--account") {
             o.account = take();
             o.useAccount = true;
+        } else if (a == "--watch") {
+            if (!parseNumber(take(), 0x7fffffff / 1000, o.watchSeconds)) return false;
+            o.watch = true;
         } else if (a == "--data") {
             o.dataDir = take();
         } else {
             return false;
         }
     }
+    if (o.watch) return !o.dataDir.empty() && !o.useAccount;
     if (o.useAccount) return !o.dataDir.empty() && !(o.serverGiven && o.info.server.empty());
     return o.serverGiven && o.userGiven && o.passwordGiven && !o.info.server.empty();
 }
@@ -184,6 +200,54 @@ std::string marks(const Message& m) {
     return s.empty() ? "-" : s;
 }
 
+// The reports of the watched accounts, one line each.
+class WatchObserver : public CheckObserver {
+public:
+    explicit WatchObserver(FilterSet& filters) : filters_(filters) {}
+    void accountChanged(Account& a) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        std::printf("state\t%s\t%s\t%u\t%u\n", field(a.name).c_str(), stateText(a.state).c_str(), a.messageCount(),
+                    a.unreadCount());
+        std::fflush(stdout);
+    }
+    void evaluate(Message& message) override { filters_.evaluate(message); }
+
+private:
+    FilterSet& filters_;
+    std::mutex lock_;
+};
+
+// The setting InetConnectionType, read without the rest of the settings
+// (whose saving at exit belongs to the checker): 1 in the registry means LAN.
+bool useModem() {
+    RegKey key;
+    uint32_t value = 1;
+    if (key.open(systemRegistry(), kRegCurrentUser, kSettingsKey, RegAccess::Read)) key.readNumber("InetConnectionType", value);
+    return value != 1;
+}
+
+// Every account of the data folder on its own worker for `seconds`.
+int watch(uint32_t seconds, FilterSet& filters) {
+    AccountList accounts;
+    bool dirty = false;
+    loadAccountSet(systemRegistry(), accounts, dirty, programDirectory() + "kestrix.wav");
+    std::vector<Account*> list;
+    for (auto& a : accounts) list.push_back(a.get());
+    WatchObserver observer(filters);
+    InternetConnection connection(systemDialer(), useModem);
+    CheckMonitor monitor(observer, connection);
+    monitor.setAccounts(list);
+    if (!monitor.startMonitor()) {
+        std::fputs("kxcheck: the check monitor could not be started\n", stderr);
+        return 1;
+    }
+    WaitForSingleObject(gStop, seconds * 1000);  // Ctrl+C ends the watch early
+    monitor.stopAllWorkers();
+    monitor.stopMonitorThread();
+    for (Account* a : list) saveMessageState(*a);
+    return 0;
+}
+
 void printMessage(const Message& m) {
     std::string attachments;
     for (const std::string& name : m.attachmentNames()) {
@@ -216,6 +280,13 @@ int main(int argc, char** argv) {
     if (!o.dataDir.empty()) overrideProgramDirectory(o.dataDir);
     setUserMessageHandler(showOnConsole);
 
+    gStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+    if (o.watch) {
+        FilterSet filters(systemRegistry(), nullptr, programDirectory());
+        return watch(o.watchSeconds, filters);
+    }
+
     std::unique_ptr<Account> account;
     if (o.useAccount) {
         account = loadAccountNamed(systemRegistry(), o.account, programDirectory() + "kestrix.wav");
@@ -236,8 +307,6 @@ int main(int argc, char** argv) {
         account->msgDeletion = o.deletion;
     }
 
-    gStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(onConsoleControl, TRUE);
     SocketsLibrary sockets;
 
     CheckHooks noFilters;
