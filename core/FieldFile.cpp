@@ -21,7 +21,8 @@ void FieldWriter::putString(std::string_view ansi) {
     }
 }
 
-FieldReader::FieldReader(std::string_view data, std::string module) : data_(data), module_(std::move(module)) {}
+FieldReader::FieldReader(std::string_view data, std::string module, bool cutStringIsDamage)
+    : data_(data), module_(std::move(module)), cutStringIsDamage_(cutStringIsDamage) {}
 
 bool FieldReader::take(size_t n, std::string_view& out) {
     if (failed()) return false;
@@ -74,7 +75,12 @@ bool FieldReader::readU8(uint8_t& value) {
 bool FieldReader::readString(std::string& ansi) {
     uint32_t count;
     if (!readU32(count)) return false;
-    if (count >= kFieldStringLimit || count % 2 != 0 || count > data_.size() - pos_) return damaged();
+    if (count >= kFieldStringLimit || count % 2 != 0) return damaged();
+    if (count > data_.size() - pos_) {
+        if (cutStringIsDamage_) return damaged();
+        failure_ = Failure::Truncated;
+        return false;
+    }
     std::string_view b;
     take(count, b);
     std::u16string wide(count / 2, u'\0');

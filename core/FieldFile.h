@@ -40,8 +40,10 @@ public:
 
     // `module` names the reporting source in the error box for a damaged
     // string ("Acc_Serialize", "BaseFilter"). The bytes must outlive the
-    // reader.
-    FieldReader(std::string_view data, std::string module);
+    // reader. `cutStringIsDamage` false: a string that runs past the end of
+    // the data is a file that simply ends early, and fails silently as
+    // Truncated (the filter lists); true: it shows the box like any damage.
+    FieldReader(std::string_view data, std::string module, bool cutStringIsDamage = true);
 
     // The 4-byte magic and the count; false, silently, when the data is
     // shorter. The caller compares the magic.
@@ -49,8 +51,8 @@ public:
 
     // A string: false when its count is kFieldStringLimit or more, odd, or
     // runs past the end of the data; each shows "Unexpected Error in '%1'."
-    // naming the module. A count that is itself cut off fails as Truncated
-    // without a message.
+    // naming the module (a cut string only with cutStringIsDamage). A count
+    // that is itself cut off fails as Truncated without a message.
     bool readString(std::string& ansi);
     // Fixed fields: false, without a message, when the data ends first.
     bool readU32(uint32_t& value);
@@ -68,6 +70,7 @@ private:
 
     std::string_view data_;
     std::string module_;
+    bool cutStringIsDamage_;
     size_t pos_ = 0;
     Failure failure_ = Failure::None;
 };

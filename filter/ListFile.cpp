@@ -49,7 +49,8 @@ namespace {
 
 template <class T, class Make>
 void parseList(std::string_view data, std::vector<T>& list, Make make) {
-    FieldReader in(data, "BaseFilter");
+    // A list file that simply ends early is read silently as far as it goes.
+    FieldReader in(data, "BaseFilter", false);
     std::string magic;
     uint32_t count = 0;
     if (!in.readHeader(magic, count) || magic != kFieldFileMagic) return;

@@ -73,8 +73,10 @@ TEST_F(FilterFiles, TruncatedAtEveryOffsetKeepsTheWholeRecordsBefore) {
         ends.push_back(file.size());
     }
     for (size_t cut = 0; cut <= file.size(); ++cut) {
+        gShown.clear();
         dir.write("subject.dat", file.substr(0, cut));
         auto set = load();
+        EXPECT_TRUE(gShown.empty()) << "a file that ends early shows nothing; cut at " << cut;
         size_t whole = 0;
         while (whole < ends.size() && ends[whole] <= cut) ++whole;
         ASSERT_EQ(set->subjectList().size(), whole) << "cut at " << cut;
@@ -95,7 +97,8 @@ TEST_F(FilterFiles, DamagedListFiles) {
         {"oversized string", "KX10" + u32Bytes(2) + wordRecord("a", false, false) + u32Bytes(0x1FFFF) +
                                  std::string(0x1FFFF, 'x'),
          1, true},
-        {"string past the end", "KX10" + u32Bytes(1) + u32Bytes(4000) + "ab", 0, true},
+        {"string past the end (the file ends early)", "KX10" + u32Bytes(1) + u32Bytes(4000) + "ab", 0, false},
+        {"odd string count", "KX10" + u32Bytes(1) + u32Bytes(3) + "abc" + std::string(6, '\0'), 0, true},
         {"empty file", "", 0, false},
     };
     for (const auto& c : cases) {
