@@ -105,6 +105,7 @@ public:
     // interface at most 10 s, and may take it again while it holds it.
     void lockMessages() { lock_.lock(); }
     bool tryLockMessages() { return lock_.try_lock_for(std::chrono::seconds(10)); }
+    bool tryLockMessagesFor(std::chrono::milliseconds wait) { return lock_.try_lock_for(wait); }
     void unlockMessages() { lock_.unlock(); }
 
     // The worker thread with its stop request; null while none was made.

@@ -21,9 +21,18 @@ std::map<std::string, std::deque<Account*>> gServerQueues;
 
 uint64_t now() { return GetTickCount64(); }
 
-// Guards the silence deadlines. It is held only for a few instructions, so a
-// worker that touches its deadline never waits on a start or stop of workers.
-std::mutex gDeadlineLock;
+// Waits for `handle` while handling the messages other threads send to this
+// one, so that a worker reporting to a window of this thread can finish.
+DWORD waitHandlingSentMessages(HANDLE handle, DWORD ms) {
+    uint64_t end = ms == INFINITE ? 0 : now() + ms;
+    for (;;) {
+        DWORD left = ms == INFINITE ? INFINITE : static_cast<DWORD>(end > now() ? end - now() : 0);
+        DWORD w = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+        if (w != WAIT_OBJECT_0 + 1) return w;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent messages
+    }
+}
 
 // What a worker's check needs from the monitor and the application.
 class WorkerHooks : public CheckHooks {
@@ -107,11 +116,11 @@ void CheckMonitor::requestStop(Account& account) {
 bool CheckMonitor::stopWorker(Account& account) {
     AccountWorker* worker = account.worker.get();
     if (!worker || !worker->thread_) return false;
-    if (WaitForSingleObject(worker->thread_, kStopGraceMs) == WAIT_TIMEOUT) {
+    if (waitHandlingSentMessages(worker->thread_, kStopGraceMs) == WAIT_TIMEOUT) {
         // Every wait of a worker ends on its stop request, so this is a bug;
         // a terminated thread could die holding the heap or a lock, so wait.
         eventLog().log("Worker of account %s did not end in time; waiting for it", account.name.c_str());
-        WaitForSingleObject(worker->thread_, INFINITE);
+        waitHandlingSentMessages(worker->thread_, INFINITE);
     }
     CloseHandle(worker->thread_);
     worker->thread_ = nullptr;
@@ -133,16 +142,21 @@ bool CheckMonitor::restartWorker(Account& account) {
 }
 
 void CheckMonitor::stopAllWorkers() {
+    // The monitor thread restarts no worker from now on; taking its lock waits
+    // for a restart it may be in the middle of.
+    stopping_ = true;
+    SetEvent(quitEvent_);
+    bool locked = lock_monitor();
     for (Account* a : accounts_) requestStop(*a);
     for (Account* a : accounts_) stopWorker(*a);
-    SetEvent(quitEvent_);
+    if (locked) unlock_monitor();
 }
 
 void CheckMonitor::stopMonitorThread() {
     if (!monitorThread_) return;
-    if (WaitForSingleObject(monitorThread_, 3000) == WAIT_TIMEOUT) {
+    if (waitHandlingSentMessages(monitorThread_, 3000) == WAIT_TIMEOUT) {
         eventLog().log("The check monitor did not end in time; waiting for it");
-        WaitForSingleObject(monitorThread_, INFINITE);
+        waitHandlingSentMessages(monitorThread_, INFINITE);
     }
     CloseHandle(monitorThread_);
     monitorThread_ = nullptr;
@@ -195,7 +209,7 @@ bool CheckMonitor::beginCheck(Account& account) {
         return false;
     }
     {
-        std::lock_guard<std::mutex> hold(gDeadlineLock);
+        std::lock_guard<std::mutex> hold(deadlineLock_);
         deadlines_.emplace(now() + uint64_t{account.checkTimeout} * 1000, &account);
     }
     unlock_monitor();
@@ -220,20 +234,21 @@ void CheckMonitor::forgetLocked(Account& account) {
 }
 
 void CheckMonitor::forget(Account& account) {
-    std::lock_guard<std::mutex> hold(gDeadlineLock);
+    std::lock_guard<std::mutex> hold(deadlineLock_);
     forgetLocked(account);
 }
 
 void CheckMonitor::touch(Account& account) {
-    {
-        std::lock_guard<std::mutex> hold(gDeadlineLock);
-        bool running = false;
-        for (auto& [deadline, a] : deadlines_) running |= a == &account;
-        if (!running) return;  // only a check that began has a deadline to push back
-        forgetLocked(account);
-        deadlines_.emplace(now() + uint64_t{account.checkTimeout} * 1000, &account);
+    // A deadline only moves later, and the monitor looks again when the old
+    // one passes, so the monitor thread need not be woken.
+    std::lock_guard<std::mutex> hold(deadlineLock_);
+    for (auto it = deadlines_.begin(); it != deadlines_.end(); ++it) {
+        if (it->second == &account) {
+            deadlines_.erase(it);
+            deadlines_.emplace(now() + uint64_t{account.checkTimeout} * 1000, &account);
+            return;
+        }
     }
-    notifyChanged();
 }
 
 void CheckMonitor::notifyChanged() {
@@ -243,12 +258,12 @@ void CheckMonitor::notifyChanged() {
 }
 
 uint64_t CheckMonitor::earliestDeadline() {
-    std::lock_guard<std::mutex> hold(gDeadlineLock);
+    std::lock_guard<std::mutex> hold(deadlineLock_);
     return deadlines_.empty() ? 0 : deadlines_.begin()->first;
 }
 
 size_t CheckMonitor::deadlineCount() {
-    std::lock_guard<std::mutex> hold(gDeadlineLock);
+    std::lock_guard<std::mutex> hold(deadlineLock_);
     return deadlines_.size();
 }
 
@@ -264,7 +279,7 @@ DWORD WINAPI CheckMonitor::monitorThread(void* self) {
 void CheckMonitor::runMonitor() {
     if (lock_monitor()) {
         for (Account* a : accounts_)
-            if (!a->checkOnlyManually) startWorker(*a);
+            if (!a->checkOnlyManually && !stopping_) startWorker(*a);
         unlock_monitor();
     }
     HANDLE waits[] = {quitEvent_, changedEvent_};
@@ -284,20 +299,21 @@ void CheckMonitor::runMonitor() {
         if (w != WAIT_TIMEOUT || !lock_monitor()) continue;
         Account* silent = nullptr;
         {
-            std::lock_guard<std::mutex> hold(gDeadlineLock);
+            std::lock_guard<std::mutex> hold(deadlineLock_);
             // A touch may have pushed the deadline back since the wait began.
             if (!deadlines_.empty() && deadlines_.begin()->first <= now()) {
                 silent = deadlines_.begin()->second;
                 deadlines_.erase(deadlines_.begin());
             }
         }
-        if (silent) {
+        if (silent && !stopping_) {
             eventLog().log("Check time-out: account=%s", silent->name.c_str());
             requestStop(*silent);
             stopWorker(*silent);
+            // Its state is now "not started", so the new worker checks at once.
+            startWorker(*silent);
         }
         unlock_monitor();
-        if (silent) startWorker(*silent);
     }
 }
 
@@ -362,7 +378,9 @@ bool CheckMonitor::performCheck(Account& account) {
     if (!session.checkMailbox(list)) return failed();
     session.quit();
 
-    account.lockMessages();
+    // The user interface may hold the list for a while; a stop ends the wait.
+    while (!account.tryLockMessagesFor(std::chrono::milliseconds(50)))
+        if (worker.stopRequested()) return failed();
     account.replaceMessages(std::move(list));
     account.unlockMessages();
     setState(account, AccountState::Sleeping);

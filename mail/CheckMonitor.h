@@ -10,7 +10,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <vector>
 
 #include "mail/Account.h"
@@ -21,7 +23,9 @@
 class CheckMonitor;
 
 // What the monitor reports to the application, on the thread that changed
-// the account (a worker or the monitor thread).
+// the account (a worker or the monitor thread). A report may send a message
+// to a window and wait for it: the threads that stop workers handle sent
+// messages while they wait for a worker to end.
 class CheckObserver {
 public:
     virtual ~CheckObserver() = default;
@@ -97,6 +101,7 @@ public:
     bool performCheck(Account& account);
 
     CheckObserver& observer() { return observer_; }
+    bool dontCalcDeleted() const { return observer_.dontCalcDeleted(); }
     // For tests: the earliest silence deadline (GetTickCount64 ms), 0 when none.
     uint64_t earliestDeadline();
     size_t deadlineCount();
@@ -119,7 +124,9 @@ private:
     CheckObserver& observer_;
     InternetConnection& connection_;
     std::vector<Account*> accounts_;
+    std::mutex deadlineLock_;  // held for a few instructions only, never while waiting
     std::multimap<uint64_t, Account*> deadlines_;
+    std::atomic<bool> stopping_{false};  // stopAllWorkers began: no worker is started again
     HANDLE monitorLock_;
     HANDLE quitEvent_;
     HANDLE changedEvent_;

@@ -88,7 +88,8 @@ bool Pop3Session::connectAndLogin() {
         account_.lastError = 0;
         bool ok;
         if (account_.secureAuth)
-            ok = (transport_.hookup() && loginApop()) || (transport_.hookup() && loginUser());
+            ok = (transport_.hookup() && loginApop()) ||
+                 (!transport_.stopped() && transport_.hookup() && loginUser());
         else
             ok = transport_.hookup() && loginUser();
         if (ok) {
@@ -96,12 +97,14 @@ bool Pop3Session::connectAndLogin() {
             return true;
         }
         eventLog().log("Connect to mail_server: account=%s server=%s user=%s: ERR", name, server, user);
-        if (!transport_.pause(retryPauseMs)) return false;  // asked to stop
+        if (transport_.stopped() || !transport_.pause(retryPauseMs)) return false;  // asked to stop
     }
     return false;
 }
 
 void Pop3Session::quitAfterRefusal() {
+    // Only a close in answer to this QUIT makes the refusal's text go.
+    account_.lastError = 0;
     if (transport_.request("QUIT")) transport_.readAnswer();
     if (account_.lastError == MSG_ConnectionClosed) account_.errorText.clear();
 }
@@ -170,6 +173,7 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     if (!transport_.request("LIST") || !transport_.readMultiAnswer() || !transport_.answerIsOk()) return false;
 
     for (auto [number, size] : parseListing(transport_.answer())) {
+        if (transport_.stopped()) break;
         if (!transport_.request("TOP %d %d", number, static_cast<int>(account_.msgLinesNum)) ||
             !transport_.readMultiAnswer() || !transport_.answerIsOk())
             continue;
@@ -181,6 +185,11 @@ bool Pop3Session::checkMailbox(MessageList& result) {
             autoDeleteFiltered(number, *message))
             continue;
         result.push_back(std::move(message));
+    }
+    if (transport_.stopped()) {
+        // A stopped check changes nothing: the list so far is not a mailbox.
+        result.clear();
+        return false;
     }
 
     for (auto& message : result) {
@@ -216,6 +225,7 @@ bool Pop3Session::deleteMessage(int number) {
 }
 
 void Pop3Session::quit() {
+    account_.lastError = 0;
     if (transport_.request("QUIT")) transport_.readAnswer();
     if (account_.lastError == MSG_ConnectionClosed) account_.errorText.clear();
     transport_.closeConnection();

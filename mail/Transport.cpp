@@ -57,6 +57,7 @@ bool Transport::lookup() {
     StreamResult r = stream_.resolve(account_.server, static_cast<uint16_t>(account_.port), account_.address);
     if (r.kind == StreamResult::Ok) return true;
     if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, kSiteResolve);
+    if (r.kind == StreamResult::Stopped) stopped_ = true;
     return false;
 }
 
@@ -68,6 +69,7 @@ bool Transport::hookup() {
     // A stop ends the attempt silently; a refused connection is an error.
     if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, kSiteConnect);
     else if (r.kind == StreamResult::Closed) closedByServer(kSiteConnect);
+    else if (r.kind == StreamResult::Stopped) stopped_ = true;
     return false;
 }
 
@@ -85,6 +87,7 @@ bool Transport::request(const char* format, ...) {
     va_end(args);
     // A cut command would be a different command (a cut PASS a wrong password).
     if (n < 0 || static_cast<size_t>(n) + 2 >= sizeof line) {
+        stream_.close();
         reportError(MSG_CommandTooLong, 0, kModule, kSiteCommandTooLong);
         return false;
     }
@@ -118,7 +121,7 @@ bool Transport::read(bool multiLine) {
         // line's CRLF starts the mark of an empty listing), or at the end of
         // its first line when that is a refusal.
         bool refusal = multiLine && got.substr(0, 4) == "-ERR";
-        size_t end = !multiLine || refusal ? got.find("\r\n", refusal ? 0 : searched)
+        size_t end = !multiLine || refusal ? got.find("\r\n", searched)
                                            : got.find("\r\n.\r\n", searched);
         if (end != std::string_view::npos) {
             answer_ = multiLine && !refusal ? unstuff(got.substr(0, end)) : std::string(got.substr(0, end));
@@ -136,6 +139,7 @@ bool Transport::read(bool multiLine) {
         StreamResult r = stream_.receive(rx_.data() + used, rx_.size() - used);
         if (r.kind == StreamResult::Ok && r.count > 0) {
             used += std::min(r.count, rx_.size() - used);
+            hooks_.touch(account_);  // a long answer still arriving is no silence
             continue;
         }
         stream_.close();
@@ -157,7 +161,7 @@ bool Transport::read(bool multiLine) {
 void Transport::failIo(const StreamResult& r, int site) {
     if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, site);
     else if (r.kind == StreamResult::Closed) closedByServer(site);
-    // Stopped: the worker was asked to end; that is not an error of the check.
+    else if (r.kind == StreamResult::Stopped) stopped_ = true;  // asked to end: no error of the check
 }
 
 void Transport::closedByServer(int site) {

@@ -34,7 +34,13 @@ public:
 
     // The last answer without its end mark, byte-stuffing removed.
     const std::string& answer() const { return answer_; }
-    bool pause(unsigned ms) { return stream_.pause(ms); }
+    bool pause(unsigned ms) {
+        if (stream_.pause(ms)) return true;
+        stopped_ = true;
+        return false;
+    }
+    // A stop request ended a wait: the check is to end, changing nothing.
+    bool stopped() const { return stopped_; }
     ByteStream& stream() { return stream_; }
 
 private:
@@ -48,6 +54,7 @@ private:
     CheckHooks& hooks_;
     std::string rx_;      // received bytes of the answer being read
     std::string answer_;  // the last complete answer
+    bool stopped_ = false;
 };
 
 // Copies at most 255 characters of `text` into an account's error text.

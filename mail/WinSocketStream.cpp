@@ -24,6 +24,9 @@ struct LookupJob {
 };
 
 void runLookup(std::shared_ptr<LookupJob> job) {
+    // Held here rather than by the waiting worker, which must stay free to
+    // end on its stop request while another lookup runs.
+    std::lock_guard<std::mutex> hold(gResolveLock);
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -68,7 +71,6 @@ StreamResult WinSocketStream::resolve(const std::string& server, uint16_t port, 
         return StreamResult::ok();
     }
 
-    std::lock_guard<std::mutex> hold(gResolveLock);
     auto job = std::make_shared<LookupJob>();
     job->host = server;
     if (!job->done) return StreamResult::failed(static_cast<int>(GetLastError()));

@@ -200,6 +200,19 @@ std::string marks(const Message& m) {
     return s.empty() ? "-" : s;
 }
 
+// A number of the checker's settings, read without the rest of them (whose
+// saving at exit belongs to the checker).
+uint32_t setting(const char* name, uint32_t missing) {
+    RegKey key;
+    uint32_t value = missing;
+    if (key.open(systemRegistry(), kRegCurrentUser, kSettingsKey, RegAccess::Read)) key.readNumber(name, value);
+    return value;
+}
+
+// InetConnectionType 1 in the registry means LAN.
+bool useModem() { return setting("InetConnectionType", 1) != 1; }
+bool dontCalcDeleted() { return setting("DontCalcDeleted", 0) == 1; }
+
 // The reports of the watched accounts, one line each.
 class WatchObserver : public CheckObserver {
 public:
@@ -211,20 +224,14 @@ public:
         std::fflush(stdout);
     }
     void evaluate(Message& message) override { filters_.evaluate(message); }
+    bool dontCalcDeleted() const override { return dontCalcDeletedSetting_; }
 
 private:
     FilterSet& filters_;
+    bool dontCalcDeletedSetting_ = dontCalcDeleted();
     std::mutex lock_;
 };
 
-// The setting InetConnectionType, read without the rest of the settings
-// (whose saving at exit belongs to the checker): 1 in the registry means LAN.
-bool useModem() {
-    RegKey key;
-    uint32_t value = 1;
-    if (key.open(systemRegistry(), kRegCurrentUser, kSettingsKey, RegAccess::Read)) key.readNumber("InetConnectionType", value);
-    return value != 1;
-}
 
 // Every account of the data folder on its own worker for `seconds`.
 int watch(uint32_t seconds, FilterSet& filters) {
@@ -319,7 +326,7 @@ int main(int argc, char** argv) {
     CheckHooks& hooks = filterHooks ? *filterHooks : noFilters;
     WinSocketStream stream(gStop);
     Transport transport(*account, stream, hooks);
-    Pop3Session session(*account, transport, hooks, false);
+    Pop3Session session(*account, transport, hooks, dontCalcDeleted());
     MessageList result;
     bool ok = transport.lookup() && session.connectAndLogin() && session.checkMailbox(result);
     if (ok) session.quit();

@@ -225,3 +225,24 @@ TEST_F(SessionFixture, AutoDeletionRemovesFreshlyFilteredMailOnly) {
     EXPECT_EQ(result[0]->subject(), "hello");
     EXPECT_EQ(hooks.confirmations, 0);
 }
+
+TEST_F(SessionFixture, AStoppedCheckReturnsNothing) {
+    stream.add({kGreeting, "+OK\r\n", "+OK\r\n1 120\r\n2 120\r\n3 120\r\n.\r\n", top("1@x", "one")})
+        .events.push_back(StreamResult::stopped());
+    MessageList result;
+    ASSERT_TRUE(session.connectAndLogin());
+    EXPECT_FALSE(session.checkMailbox(result));
+    EXPECT_TRUE(result.empty());
+    EXPECT_EQ(stream.sent.back(), "TOP 2 99");  // no TOP after the stop
+    EXPECT_EQ(account.errorText, "");
+}
+
+TEST_F(SessionFixture, AWrongPasswordKeepsItsRefusalAfterAnEarlierClose) {
+    // APOP refused and the server closed without answering QUIT; then USER/PASS
+    // is refused too, and this time QUIT is answered.
+    stream.add({kGreeting, "-ERR bad digest\r\n"});
+    stream.add({"+OK ready\r\n", "+OK\r\n", "-ERR [AUTH] wrong password\r\n", "+OK bye\r\n"});
+    stream.stopPauses = true;
+    EXPECT_FALSE(session.connectAndLogin());
+    EXPECT_EQ(account.errorText, "-ERR [AUTH] wrong password");
+}

@@ -127,7 +127,10 @@ TEST_F(TransportFixture, CommandTooLongForTheBufferIsNotSent) {
     EXPECT_FALSE(transport.request("PASS %s", password.c_str()));
     EXPECT_TRUE(stream.sent.empty());
     EXPECT_EQ(account.lastError, MSG_CommandTooLong);
+    EXPECT_FALSE(stream.isOpen());  // a failed operation leaves the connection closed
     // Exactly at the limit still goes out.
+    stream.add();
+    ASSERT_TRUE(transport.hookup());
     std::string fits(Transport::kCommandBuffer - 8, 'u');
     EXPECT_TRUE(transport.request("USER %s", fits.c_str()));
 }
