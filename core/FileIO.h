@@ -16,5 +16,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32
 // the system's error code in *systemError (when given); `out` is then left
 // alone.
 constexpr size_t kMaxDataFileBytes = 64u << 20;
+// The error code of a file that does not exist (ERROR_FILE_NOT_FOUND and ENOENT alike).
+constexpr uint32_t kMissingFileError = 2;
 bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes,
                    uint32_t* systemError = nullptr);

@@ -7,6 +7,7 @@
 #include "core/MessageText.h"
 #include "core/ProductKey.h"
 #include "core/Registry.h"
+#include "core/UserMessage.h"
 #include "filter/AddressList.h"
 #include "filter/FilterActions.h"
 #include "filter/ListFile.h"
@@ -97,7 +98,12 @@ bool FilterSet::writeAddressFile(const std::string& name, const std::vector<std:
 // leaves the old list in place instead of a half line.
 bool FilterSet::appendAddress(const std::string& name, const std::string& address) const {
     std::string text;
-    readWholeFile(path(name.c_str()), text);
+    uint32_t error = 0;
+    // A file that exists but cannot be read must not be replaced by one line.
+    if (!readWholeFile(path(name.c_str()), text, kMaxDataFileBytes, &error) && error != kMissingFileError) {
+        showUserMessage(error);
+        return false;
+    }
     if (!address.empty()) {
         if (!text.empty() && text.back() != '\n') text += "\r\n";
         text += address + "\r\n";

@@ -136,14 +136,17 @@ bool parseKey(std::string_view line, std::string_view key, int32_t& out) {
 
 void parsePowerText(std::string_view text, std::vector<PowerFilter>& list) {
     PowerFilter current;
-    bool reading = false;  // lines before a named filter are ignored
+    bool reading = false;  // lines before the first name line are ignored
     TextLines lines(text);
     std::string_view line;
     while (lines.next(line)) {
         std::string name;
         if (parseKey(line, "FilterName=", name)) {
             if (reading) list.push_back(std::move(current));
-            reading = !name.empty();
+            // An empty name starts a nameless filter: only this program writes
+            // that line (older files leave it out), and dropping the filter
+            // would lose it at the next start.
+            reading = true;
             current = PowerFilter();
             current.filterName = std::move(name);
             continue;

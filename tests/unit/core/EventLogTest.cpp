@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "core/EventLog.h"
 #include "core/MemoryRegistry.h"
 #include "core/Platform.h"

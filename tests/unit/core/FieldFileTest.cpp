@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "core/EventLog.h"
 #include "core/FieldFile.h"
 #include "core/FileIO.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SettingsSuite.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "core/MailClient.h"
 #include "core/MemoryRegistry.h"
 

@@ -22,7 +22,7 @@ protected:
     }
     std::vector<std::string>& calls() { return actions.calls; }
 
-    FilterTempDir dir;
+    TempDir dir;
     MemoryRegistry registry;
     RecordingActions actions;
     RecordingObserver observer{actions.calls};
@@ -368,7 +368,7 @@ namespace {
 // Workers evaluate while the user interface keeps replacing the lists: every
 // message sees one whole list or the other, never a list being rebuilt.
 TEST(EvaluateConcurrently, ListChangesNeverTearAnEvaluation) {
-    FilterTempDir dir;
+    TempDir dir;
     MemoryRegistry registry;
     FilterSet set(registry, nullptr, dir.dir(), 2000ms);
     std::vector<WordFilter> a, b;

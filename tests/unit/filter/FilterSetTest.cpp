@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/MessageText.h"
 #include "core/ProductKey.h"
 #include "core/UserMessage.h"
@@ -26,7 +28,7 @@ protected:
         return std::make_unique<FilterSet>(registry, nullptr, dir.dir(), timeout);
     }
 
-    FilterTempDir dir;
+    TempDir dir;
     MemoryRegistry registry;
     UserMessageHandler previous_ = nullptr;
 };
@@ -270,6 +272,15 @@ TEST_F(FilterFiles, AppendKeepsALastLineWithoutLineFeed) {
     auto set = load();
     EXPECT_TRUE(set->appendAddress("friends.dat", "new@x"));
     EXPECT_EQ(dir.read("friends.dat"), "old@x\r\nnew@x\r\n");
+    // A missing file is started; one that exists but cannot be read is never
+    // replaced by the single new line.
+    EXPECT_TRUE(set->appendAddress("spammers.dat", "bad@x"));
+    EXPECT_EQ(dir.read("spammers.dat"), "bad@x\r\n");
+    std::filesystem::create_directory(dir.file("unreadable.dat"));
+    gShown.clear();
+    EXPECT_FALSE(set->appendAddress("unreadable.dat", "new@x"));
+    EXPECT_EQ(gShown.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("unreadable.dat")));
 }
 
 TEST_F(FilterFiles, AddingWordAndPowerFiltersFromMessages) {

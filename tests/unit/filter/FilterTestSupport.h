@@ -1,10 +1,7 @@
 // Shared pieces of the filter tests: a fresh program directory, messages
 // built from TOP answers, and doubles that record what the actions did.
 #pragma once
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -12,34 +9,7 @@
 #include "filter/FilterActions.h"
 #include "filter/FilterSet.h"
 #include "message/Message.h"
-
-class FilterTempDir {
-public:
-    FilterTempDir() {
-        std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() /
-                ("kxfilter-" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
-    }
-    ~FilterTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string dir() const { return (path_ / "").string(); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-    bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
-
-private:
-    std::filesystem::path path_;
-};
+#include "support/TempDir.h"
 
 // A message as the POP3 session builds it from a TOP answer.
 inline std::unique_ptr<Message> topMessage(const std::vector<std::string>& lines, int32_t size = 2048) {

@@ -54,11 +54,13 @@ TEST(PowerText, LinesBeforeTheFirstNameAreIgnored) {
     EXPECT_EQ(list[0].disabled, 0u);
 }
 
-TEST(PowerText, EmptyNameEndsTheFilterWithoutStartingOne) {
+TEST(PowerText, EmptyNameStartsANamelessFilter) {
     auto list = parse("FilterName=A\nSubject=a\nFilterName=\nSubject=b\nFilterName=A\nSubject=c\n");
-    ASSERT_EQ(list.size(), 2u);  // same names load twice
+    ASSERT_EQ(list.size(), 3u);  // same names load twice
     EXPECT_EQ(list[0].subjectWords, "a");
-    EXPECT_EQ(list[1].subjectWords, "c");
+    EXPECT_EQ(list[1].filterName, "");
+    EXPECT_EQ(list[1].subjectWords, "b");
+    EXPECT_EQ(list[2].subjectWords, "c");
 }
 
 TEST(PowerText, ValuesAsTheReaderTakesThem) {
@@ -176,16 +178,18 @@ TEST(PowerText, LongValuesReadBackWhole) {
     EXPECT_TRUE(back[0].markAsDeleted);
 }
 
-TEST(PowerText, NamelessFilterDoesNotSpillIntoThePreviousOne) {
+TEST(PowerText, NamelessFilterSurvivesARestartOnItsOwn) {
     PowerFilter a, nameless;
     a.filterName = "A";
     a.subjectWords = "kept";
     nameless.subjectWords = "other";
     nameless.markNothingChoice();
     auto back = parse(formatPowerText({a, nameless}));
-    ASSERT_EQ(back.size(), 1u);
+    ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].subjectWords, "kept");
     EXPECT_TRUE(back[0].markAsDeleted);
+    EXPECT_EQ(back[1].subjectWords, "other");
+    EXPECT_FALSE(back[1].markAsDeleted);
 }
 
 TEST(PowerText, SampleFileWrittenElsewhere) {

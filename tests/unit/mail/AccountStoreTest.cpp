@@ -12,7 +12,7 @@
 #include "mail/AccountStore.h"
 #include "mail/MessageState.h"
 #include "message/Message.h"
-#include "unit/core/TempDir.h"
+#include "support/TempDir.h"
 
 using namespace persist;
 

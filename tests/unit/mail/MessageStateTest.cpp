@@ -6,7 +6,7 @@
 #include "core/FileIO.h"
 #include "mail/MessageState.h"
 #include "message/Message.h"
-#include "unit/core/TempDir.h"
+#include "support/TempDir.h"
 
 using namespace persist;
 

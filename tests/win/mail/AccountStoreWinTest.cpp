@@ -11,7 +11,7 @@
 #include "core/ProductKey.h"
 #include "core/Registry.h"
 #include "mail/AccountStore.h"
-#include "unit/core/TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 
