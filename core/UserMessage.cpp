@@ -7,14 +7,35 @@
 
 namespace {
 std::atomic<UserMessageHandler> gHandler{nullptr};
+thread_local DeferUserMessages* tDeferred = nullptr;
+
+void show(uint32_t id, const std::vector<std::string>& inserts) {
+    if (UserMessageHandler handler = gHandler.load()) {
+        handler(id, inserts);
+        return;
+    }
+    std::string text = formatMessage(id, {});
+    for (size_t i = 0; i < inserts.size(); ++i) {
+        std::string mark = "%" + std::to_string(i + 1);
+        if (size_t at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), inserts[i]);
+    }
+    eventLog().log("%s", text.c_str());
+}
 }  // namespace
 
 void showUserMessage(uint32_t id, std::initializer_list<std::string> inserts) {
-    if (UserMessageHandler handler = gHandler.load()) {
-        handler(id, std::vector<std::string>(inserts));
-        return;
+    if (tDeferred) tDeferred->waiting_.emplace_back(id, std::vector<std::string>(inserts));
+    else show(id, std::vector<std::string>(inserts));
+}
+
+DeferUserMessages::DeferUserMessages() : outer_(tDeferred) { tDeferred = this; }
+
+DeferUserMessages::~DeferUserMessages() {
+    tDeferred = outer_;
+    for (auto& [id, inserts] : waiting_) {
+        if (outer_) outer_->waiting_.emplace_back(id, std::move(inserts));
+        else show(id, inserts);
     }
-    eventLog().log("%s", formatMessage(id, inserts).c_str());
 }
 
 UserMessageHandler setUserMessageHandler(UserMessageHandler handler) { return gHandler.exchange(handler); }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -15,3 +16,20 @@ void showUserMessage(uint32_t id, std::initializer_list<std::string> inserts = {
 
 // Null restores the default (the event log). Returns the handler before.
 UserMessageHandler setUserMessageHandler(UserMessageHandler handler);
+
+// While one lives on a thread, that thread's messages wait and are shown when
+// it ends. Code that holds a lock other threads wait for declares one before
+// taking the lock, so that a message box never stands open while the lock is
+// held.
+class DeferUserMessages {
+public:
+    DeferUserMessages();
+    ~DeferUserMessages();
+    DeferUserMessages(const DeferUserMessages&) = delete;
+    DeferUserMessages& operator=(const DeferUserMessages&) = delete;
+
+private:
+    DeferUserMessages* outer_;
+    std::vector<std::pair<uint32_t, std::vector<std::string>>> waiting_;
+    friend void showUserMessage(uint32_t, std::initializer_list<std::string>);
+};

@@ -158,6 +158,7 @@ template <class T>
 void replaceList(ReadWriteLock& lock, std::vector<T>& target, const std::vector<T>& list, bool changed,
                  FilterSet& set, bool (FilterSet::*save)()) {
     if (!changed) return;
+    DeferUserMessages afterUnlock;  // a failed save's box is shown once the lock is free
     WriteLock hold(lock);
     if (!hold) return;
     target = list;
@@ -194,6 +195,7 @@ void FilterSet::setPowerList(const std::vector<PowerFilter>& list, bool changed)
 }
 
 void FilterSet::setAddresses(bool check, const std::vector<std::string>& addresses, bool changed, bool spammer) {
+    DeferUserMessages afterUnlock;
     WriteLock hold(lock_);
     if (!hold) return;
     (spammer ? checkSpammers_ : checkFriends_) = check;
@@ -223,6 +225,7 @@ void FilterSet::addWord(std::vector<WordFilter>& list, uint32_t field, FilterEdi
     WordFilter record(field, text);
     if (!editor.editWordFilter(record, kind)) return;
     record.field = field;
+    DeferUserMessages afterUnlock;
     WriteLock hold(lock_);
     if (!hold) return;
     list.push_back(std::move(record));
@@ -241,6 +244,7 @@ void FilterSet::addSubjectFilter(const Message& m, FilterEditor& editor) {
 void FilterSet::addAddress(const Message& m, FilterEditor& editor, bool spammer) {
     // The lock is held while the dialog is open, so that a check starting
     // meanwhile sees the list as the user leaves it.
+    DeferUserMessages afterUnlock;
     WriteLock hold(lock_);
     if (!hold || m.from().empty()) return;
     std::string address = extractAddress(m.from());
@@ -259,6 +263,7 @@ void FilterSet::addPowerFilter(const Message& m, FilterEditor& editor) {
     if (!m.to().empty()) record.toCcWords = m.to();
     if (m.hasAttachment() && !m.attachmentNames().empty()) record.attachWords = m.attachmentNames().front();
     if (!editor.editPowerFilter(record)) return;
+    DeferUserMessages afterUnlock;
     WriteLock hold(lock_);
     if (!hold) return;
     powerList_.push_back(std::move(record));

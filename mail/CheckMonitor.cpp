@@ -1,5 +1,7 @@
 #include "mail/CheckMonitor.h"
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <deque>
 #include <map>
@@ -319,12 +321,15 @@ void CheckMonitor::runMonitor() {
 
 DWORD WINAPI CheckMonitor::account_thread_core(void* p) {
     AccountWorker& worker = *static_cast<AccountWorker*>(p);
+    // Filter actions open files through the shell, whose extensions need COM.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     try {
         worker.monitor_->runWorker(worker);
     } catch (...) {
         eventLog().log("Error in Account::account_thread_core.\n");
         if (!worker.account_->name.empty()) eventLog().log("AccountName = %s\n", worker.account_->name.c_str());
     }
+    if (SUCCEEDED(com)) CoUninitialize();
     return 0;
 }
 

@@ -211,3 +211,21 @@ TEST(FileIO, FailuresReportAndKeepTheOldFile) {
     EXPECT_TRUE(readWholeFile(path, out, 1000));
     EXPECT_EQ(out.size(), 1000u);
 }
+
+TEST_F(FieldFileTest, DeferredMessagesWaitForTheOutermostScope) {
+    {
+        DeferUserMessages outer;
+        showUserMessage(1, {"a"});
+        {
+            DeferUserMessages inner;
+            showUserMessage(2);
+        }
+        EXPECT_TRUE(gShown.empty());
+    }
+    ASSERT_EQ(gShown.size(), 2u);
+    EXPECT_EQ(gShown[0].first, 1u);
+    EXPECT_EQ(gShown[0].second, std::vector<std::string>{"a"});
+    EXPECT_EQ(gShown[1].first, 2u);
+    showUserMessage(3);
+    EXPECT_EQ(gShown.size(), 3u);
+}

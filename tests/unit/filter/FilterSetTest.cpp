@@ -356,3 +356,22 @@ TEST_F(FilterFiles, ImportWordList) {
 }
 
 }  // namespace
+
+namespace {
+FilterSet* gLockedSet = nullptr;
+bool gLockWasFree = false;
+void tryTheLock(uint32_t, const std::vector<std::string>&) {
+    gLockWasFree = gLockedSet->lockRead();
+    if (gLockWasFree) gLockedSet->unlockRead();
+}
+}  // namespace
+
+TEST_F(FilterFiles, AFailedSaveIsReportedOnlyAfterTheLockIsFree) {
+    auto set = load(std::chrono::milliseconds(50));
+    std::filesystem::create_directory(dir.file("from.dat"));  // the save cannot replace a folder
+    gLockedSet = set.get();
+    setUserMessageHandler(tryTheLock);
+    set->setFromList({WordFilter(MSG_ColFrom, "x")}, true);
+    EXPECT_TRUE(gLockWasFree);  // workers could evaluate while the box stood open
+    setUserMessageHandler(captureMessage);
+}
