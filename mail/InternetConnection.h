@@ -39,7 +39,8 @@ public:
 private:
     Dialer& dialer_;
     std::function<bool()> useModem_;
-    mutable std::mutex lock_;  // dialling and the two fields below
+    mutable std::mutex lock_;  // the fields below
+    bool dialling_ = false;    // one check dials; the others wait for it
     uint32_t useCount_ = 0;
     bool foundConnected_ = false;
 };
