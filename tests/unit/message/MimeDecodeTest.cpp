@@ -1,68 +1,72 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "message/Charset.h"
 #include "message/MimeDecode.h"
 
 namespace {
 
-struct DecodeCase {
-    const char* name;
-    std::string input, output;
-    bool encoded;
-};
+// "Привет" in KOI8-R is F0 D2 C9 D7 C5 D4; in Windows-1251 CF F0 E8 E2 E5 F2.
+const std::string kPrivetKoi = "\xF0\xD2\xC9\xD7\xC5\xD4", kPrivet1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
 
-class MimeDecodeCases : public ::testing::TestWithParam<DecodeCase> {};
-
-TEST_P(MimeDecodeCases, Decodes) {
-    const DecodeCase& c = GetParam();
-    std::string out = "<";
-    EXPECT_EQ(mime_decode(c.input, out), c.encoded);
-    EXPECT_EQ(out, "<" + c.output);  // appended, never replaced
+TEST(MimeDecode, EncodedWords) {
+    struct {
+        std::string input, output;
+        bool encoded;
+    } rows[] = {
+        {"Hello world", "Hello world", false},
+        {"=?koi8-r?B?8NLJ18XU?=", kPrivet1251, true},
+        {"=?KOI8-R?b?8NLJ18XU?=", kPrivet1251, true},
+        {"=?koi8-r?Q?=F0=D2=C9=D7=C5=D4?=", kPrivet1251, true},
+        {"=?windows-1251?B?8NLJ18XU?=", kPrivetKoi, true},  // only KOI8-R is recoded
+        {"Re: =?us-ascii?Q?a?= tail", "Re: a tail", true},
+        {"=?us-ascii?Q?ab?= lost =?us-ascii?Q?cd?=", "abcd", true},  // text between words is dropped
+        {"=?x?Q?a_b=41?=", "a bA", true},
+        {"=?x?Q?a=4?=", "a=4", true},
+        {"=?x?Q?=G1b?=", "=G1b", true},
+        {"=?x?Q?a=\nb?=", "ab", true},
+        {"=?x?B?QQ==?=", "A", true},
+        {"=?x?B?QUJDRA?=", "ABCD", true},
+        {"=?x?B?+/8=?=", "\xFB\xFF", true},
+        {"=?x?B?Q!JDRUZH?=", "EFG", true},  // a group with a stray byte is skipped
+        {"What is 2+2=?", "What is 2+2=?", false},
+        {"=?x?Q?a?= b =?x?Q?c", "a b =?x?Q?c", true},  // an unfinished word stays text
+        {"=?koi8-r?=", "=?koi8-r?=", false},
+        {std::string("\xF0\xD2 \x00z", 5), std::string("\xF0\xD2 \x00z", 5), false},
+    };
+    for (auto& r : rows) {
+        std::string out = "<";
+        EXPECT_EQ(mime_decode(r.input, out), r.encoded) << r.input;
+        EXPECT_EQ(out, "<" + r.output) << r.input;  // appended, never replaced
+    }
 }
 
-// "Привет" in KOI8-R is F0 D2 C9 D7 C5 D4; in Windows-1251 CF F0 E8 E2 E5 F2.
-const std::string kPrivet1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
+TEST(Koi8r, TableIsAPermutationKeepingAscii) {
+    std::set<int> seen;
+    for (int c = 0; c < 256; ++c) {
+        int to = koi8rToWindows1251(static_cast<uint8_t>(c));
+        EXPECT_TRUE(c < 0x80 ? to == c : to >= 0x80) << c;
+        seen.insert(to);
+    }
+    EXPECT_EQ(seen.size(), 256u);
+    const uint8_t moved[][2] = {{0xC0, 0xFE}, {0xFF, 0xDA}, {0xA3, 0xB1}, {0xB3, 0xB0}, {0x9B, 0xBF}, {0xBF, 0x9B}};
+    for (auto& r : moved) EXPECT_EQ(koi8rToWindows1251(r[0]), r[1]) << std::hex << int(r[0]);
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    All, MimeDecodeCases,
-    ::testing::Values(
-        DecodeCase{"plain", "Hello world", "Hello world", false},
-        DecodeCase{"empty", "", "", false},
-        DecodeCase{"koi8_base64", "=?koi8-r?B?8NLJ18XU?=", kPrivet1251, true},
-        DecodeCase{"koi8_upper_case_charset", "=?KOI8-R?b?8NLJ18XU?=", kPrivet1251, true},
-        DecodeCase{"windows1251_not_converted", "=?windows-1251?B?8NLJ18XU?=", "\xF0\xD2\xC9\xD7\xC5\xD4", true},
-        DecodeCase{"koi8_q", "=?koi8-r?Q?=F0=D2=C9=D7=C5=D4?=", kPrivet1251, true},
-        DecodeCase{"text_around_words_kept", "Re: =?us-ascii?Q?a?= tail", "Re: a tail", true},
-        DecodeCase{"blank_between_words_dropped", "=?us-ascii?Q?ab?= =?us-ascii?Q?cd?=", "abcd", true},
-        DecodeCase{"word_between_words_dropped", "=?us-ascii?Q?ab?= lost =?us-ascii?Q?cd?=", "abcd", true},
-        DecodeCase{"q_hex", "=?x?Q?=41?=", "A", true},
-        DecodeCase{"q_underscore", "=?x?Q?a_b?=", "a b", true},
-        DecodeCase{"q_single_char_at_end", "=?x?Q?a=4?=", "a=4", true},
-        DecodeCase{"q_lone_equals_at_end", "=?x?Q?a=?=", "a=", true},
-        DecodeCase{"q_not_hex", "=?x?Q?=G1b?=", "=G1b", true},
-        DecodeCase{"q_soft_line_break", "=?x?Q?a=\nb?=", "ab", true},
-        DecodeCase{"b_two_pads_one_byte", "=?x?B?QQ==?=", "A", true},
-        DecodeCase{"b_one_pad_two_bytes", "=?x?B?QUI=?=", "AB", true},
-        DecodeCase{"b_unpadded_tail", "=?x?B?QUJDRA?=", "ABCD", true},
-        DecodeCase{"b_garbage_group_stops", "=?x?B?Q!JDRUZH?=", "EFG", true},
-        DecodeCase{"unclosed_word_is_text", "What is 2+2=?", "What is 2+2=?", false},
-        DecodeCase{"unclosed_word_after_good_one", "=?x?Q?a?= b =?x?Q?c", "a b =?x?Q?c", true},
-        DecodeCase{"missing_encoding_marks", "=?koi8-r?=", "=?koi8-r?=", false},
-        DecodeCase{"empty_encoding_letter", "=?x??" "?=rest", "rest", true},
-        DecodeCase{"empty_text", "=?x?B?" "?=", "", true},
-        DecodeCase{"eight_bit_and_nul_pass", std::string("\xF0\xD2 \x00z", 5), std::string("\xF0\xD2 \x00z", 5), false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DecodeBase64, AllBytes) {
-    std::string all;
-    for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
-    const char* encoded =  // the 256 byte values by a known-good encoder
-        "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+P0BBQkNERUZHSElKS0xNTk9Q"
-        "UVJTVFVWV1hZWltcXV5fYGFiY2RlZmdoaWprbG1ub3BxcnN0dXZ3eHl6e3x9fn+AgYKDhIWGh4iJiouMjY6PkJGSk5SVlpeYmZqbnJ2en6Ch"
-        "oqOkpaanqKmqq6ytrq+wsbKztLW2t7i5uru8vb6/wMHCw8TFxsfIycrLzM3Oz9DR0tPU1dbX2Nna29zd3t/g4eLj5OXm5+jp6uvs7e7v8PHy"
-        "8/T19vf4+fr7/P3+/w==";
-    std::string out;
-    decodeBase64(encoded, out);
-    EXPECT_EQ(out, all);
+TEST(Koi8r, BodyShownInTheChosenEncoding) {
+    std::string dest = "old";
+    recode_text(kPrivetKoi, dest, kEncodingKoi8r);
+    EXPECT_EQ(dest, "old" + kPrivet1251);
+    recode_text(kPrivetKoi, dest, kEncodingAutoSelect);  // not an encoding: destination untouched
+    EXPECT_EQ(dest, "old" + kPrivet1251);
+    // Auto-Select on: the message's own charset wins when it names an encoding.
+    EXPECT_EQ(displayBody(kPrivetKoi, "KOI8-R", kViewAutoSelectChecked, kEncodingWestern), kPrivet1251);
+    EXPECT_EQ(displayBody(kPrivetKoi, "iso-8859-5", kViewAutoSelectChecked, kEncodingKoi8r), kPrivet1251);
+    EXPECT_EQ(displayBody(kPrivetKoi, "koi8-r ", kViewAutoSelectChecked, kEncodingWestern), kPrivetKoi);
+    // Auto-Select off: the chosen encoding, whatever the message says.
+    EXPECT_EQ(displayBody(kPrivetKoi, "koi8-r", 0, kEncodingCyrillicWindows), kPrivetKoi);
+    EXPECT_EQ(displayBody(kPrivetKoi, "windows-1251", 0, kEncodingKoi8r), kPrivet1251);
 }
 
 }  // namespace
