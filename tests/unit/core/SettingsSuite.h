@@ -119,13 +119,11 @@ TEST_P(SettingsSuite, BinariesUpToTheirSize) {
     s.load();
     EXPECT_EQ(s.MainWindowPlacement, (std::array<uint8_t, 44>{}));
     s.save();
-    uint32_t type;
-    std::string data;
-    ASSERT_TRUE(raw(keys.settings, "MainWindowPlacement", type, data));
-    EXPECT_EQ(type, kRegBinary);
-    EXPECT_EQ(data.size(), 44u);
-    ASSERT_TRUE(raw(keys.settings, "Font", type, data));
-    EXPECT_EQ(data.size(), 60u);
+    for (auto [name, size] : {std::pair{"MainWindowPlacement", 44u}, {"Font", 60u}}) {
+        uint32_t type = 0;
+        std::string data;
+        EXPECT_TRUE(raw(keys.settings, name, type, data) && type == kRegBinary && data.size() == size) << name;
+    }
 }
 
 TEST_P(SettingsSuite, SaveRemovesTheScreenSaverSummaryOnly) {
