@@ -1,100 +1,60 @@
 #include <gtest/gtest.h>
 
-#include "core/MessageText.h"
+#include "filter/AddressList.h"
+#include "filter/FilterActions.h"
 #include "filter/Filters.h"
 
 namespace {
 
-struct TextCase {
-    const char* text;
-    int condition;
-    const char* words;
-    bool useCase;
-    bool expected;
-};
-
-TEST(MatchText, EmptySidesDecideWhateverTheCondition) {
-    const TextCase cases[] = {
-        {"", 0, "", false, true},
-        {"", 1, "", false, true},
-        {"", 0, "x", false, false},
-        {"", 1, "x", false, false},  // "doesn't contain" never holds for a missing field
-        {"abc", 0, "", false, false},
-        {"abc", 1, "", false, false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(matchText(c.text, c.condition, c.words, c.useCase), c.expected)
-            << c.text << "|" << c.condition << "|" << c.words;
-}
-
-TEST(MatchText, CaseFoldingCoversOnlyAsciiLetters) {
-    const TextCase cases[] = {
-        {"Cheap PILLS here", 0, "pills", false, true},
-        {"Cheap PILLS here", 0, "pills", true, false},
-        {"Cheap PILLS here", 1, "pills", false, false},
-        {"Cheap PILLS here", 1, "pills", true, true},
-        {"\xC4rger", 0, "\xE4rger", false, false},  // national letters keep their case
-        {"\xC4rger", 0, "\xC4RGER", false, true},
-        {"abc", 7, "b", false, true},  // an unknown condition counts as "contains"
-        {"abc", 7, "z", false, false},
+TEST(MatchText, EmptySidesFoldingAndConditions) {
+    const struct {
+        const char* text;
+        int condition;
+        const char* words;
+        bool useCase, expected;
+    } cases[] = {
+        {"", 0, "", false, true},           {"", 1, "x", false, false},  // "doesn't contain" needs a field
+        {"abc", 1, "", false, false},       {"abc", 7, "b", false, true},  // unknown condition: "contains"
+        {"Cheap PILLS", 0, "pills", false, true}, {"Cheap PILLS", 0, "pills", true, false},
+        {"Cheap PILLS", 1, "pills", true, true},  {"\xC4rger", 0, "\xE4rger", false, false},  // ASCII folding only
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchText(c.text, c.condition, c.words, c.useCase), c.expected)
             << c.text << "|" << c.condition << "|" << c.words << "|" << c.useCase;
 }
 
-SizeFilter sizeFilter(int32_t upper, int32_t lower) {
-    SizeFilter f;
-    f.upperBound = upper;
-    f.lowerBound = lower;
-    return f;
-}
-
 TEST(SizeMatches, RangesAndInactiveBounds) {
-    struct Case {
+    const struct {
         int32_t upper, lower;
         int64_t size;
         bool expected;
     } cases[] = {
-        {102400, -1, 102401, true},  {102400, -1, 102400, false},  // strictly larger
-        {0, -1, 1, true},            {0, -1, 0, false},            // "larger than 0" is active
-        {-1, 0, 0, false},           {-1, 0, -5, false},           // "smaller than 0" is not
-        {-1, 5120, 5119, true},      {-1, 5120, 5120, false},
-        {1024, 4096, 2000, true},    {1024, 4096, 1024, false},     // inside when upper < lower
-        {1024, 4096, 5000, false},
-        {10240, 5120, 100, true},    {10240, 5120, 20000, true},    // outside when upper > lower
-        {10240, 5120, 7000, false},  {10240, 5120, 10240, false},
-        {2048, 2048, 1, false},      {2048, 2048, 4000, false},     // equal bounds never match
-        {-1, -1, 0, false},          {-1, -1, 1 << 30, false},
-        {-7, -3, 5, false},
+        {102400, -1, 102401, true}, {102400, -1, 102400, false},  // strictly larger
+        {0, -1, 1, true},           {-1, 0, 0, false},            // "larger than 0" is active, "smaller than 0" not
+        {-1, 5120, 5119, true},     {-1, 5120, 5120, false},
+        {1024, 4096, 2000, true},   {1024, 4096, 5000, false},    // inside when upper < lower
+        {10240, 5120, 100, true},   {10240, 5120, 7000, false},   // outside when upper > lower
+        {2048, 2048, 1, false},     {-1, -1, 1 << 30, false},     // equal or no bounds never match
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(sizeMatches(c.size, sizeFilter(c.upper, c.lower)), c.expected)
-            << c.upper << " " << c.lower << " " << c.size;
+    for (const auto& c : cases) {
+        SizeFilter f;
+        f.upperBound = c.upper;
+        f.lowerBound = c.lower;
+        EXPECT_EQ(sizeMatches(c.size, f), c.expected) << c.upper << " " << c.lower << " " << c.size;
+    }
 }
 
-TEST(Describe, ReasonTexts) {
-    EXPECT_EQ(describe(WordFilter(MSG_ColSubject, "free offer")), "Subject: free offer");
-    EXPECT_EQ(describe(WordFilter(MSG_ColFrom, "x@y")), "From: x@y");
-    EXPECT_EQ(describe(WordFilter(MSG_ColTo, "me;you")), "To: me;you");
-    EXPECT_EQ(describe(WordFilter(0x12345, "w")), "None: w");  // a field the table lacks
-    EXPECT_EQ(describe(sizeFilter(102400, 1024)), "Smaller than: 1024 and Larger than: 102400");
-    EXPECT_EQ(describe(sizeFilter(0, -1)), "Larger than: 0");
-    EXPECT_EQ(describe(sizeFilter(-1, 2048)), "Smaller than: 2048");
-    PowerFilter p;
-    p.filterName = "Boss";
-    EXPECT_EQ(describe(p), "Power: Boss");
+TEST(ExtractAddress, Forms) {
+    EXPECT_EQ(extractAddress("John Smith <John.Smith@Example.com>"), "John.Smith@Example.com");
+    EXPECT_EQ(extractAddress("  plain@example.com \t\r\n"), "plain@example.com");
+    EXPECT_EQ(extractAddress("x > y <z@w>"), "x > y <z@w>");  // ">" first: the whole text
+    EXPECT_EQ(extractAddress("\"<>\" < spaced@x >"), "");      // the first pair wins
+    EXPECT_EQ(extractAddress("Name <unclosed@x"), "Name <unclosed@x");
 }
 
-TEST(PowerFilterRecord, MarkSettersKeepOneChoice) {
-    PowerFilter p;
-    EXPECT_TRUE(p.markAsDeleted);
-    p.markFriendlyChoice();
-    EXPECT_TRUE(p.markAsFriendly && !p.markAsDeleted && !p.uncertain);
-    p.markUncertainChoice();
-    EXPECT_TRUE(!p.markAsFriendly && !p.markAsDeleted && p.uncertain);
-    p.markNothingChoice();
-    EXPECT_TRUE(!p.markAsFriendly && !p.markAsDeleted && !p.uncertain);
+TEST(PercentEncode, NothingInAValueCanEndIt) {
+    EXPECT_EQ(percentEncode(std::string("Az09-._~&=?# %+\r\n\xE4\0", 19)),
+              "Az09-._~%26%3D%3F%23%20%25%2B%0D%0A%E4%00");
 }
 
 }  // namespace
