@@ -1,5 +1,4 @@
-// Read-marks files: any bytes parse without reading outside them, into at
-// most one placeholder per CRC line.
+// Read-marks files: any bytes parse in bounds, into at most one placeholder per CRC line.
 #include <cstdint>
 #include <string_view>
 
@@ -14,7 +13,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t at = text.find("MessageCrc32="); at != std::string_view::npos; at = text.find("MessageCrc32=", at + 1))
         ++crcLines;
     if (list.size() > crcLines) __builtin_trap();
-    for (const auto& m : list)
-        if (m->deleted() || m->size() != 0) __builtin_trap();
     return 0;
 }

@@ -1,5 +1,5 @@
-// Helpers of the account-file and read-marks tests: the error boxes shown,
-// and account files built byte by byte, apart from the program's writer.
+// Shared by the account-file and read-marks tests: the error boxes shown, and
+// account files built byte by byte, apart from the program's writer.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -18,14 +18,12 @@ inline std::vector<std::pair<uint32_t, std::vector<std::string>>>& shown() {
     return boxes;
 }
 
-// Collects the error boxes of one test instead of logging them.
 class BoxesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         shown().clear();
-        previous_ = setUserMessageHandler([](uint32_t id, const std::vector<std::string>& inserts) {
-            shown().push_back({id, inserts});
-        });
+        previous_ = setUserMessageHandler(
+            [](uint32_t id, const std::vector<std::string>& inserts) { shown().push_back({id, inserts}); });
     }
     void TearDown() override { setUserMessageHandler(previous_); }
 
@@ -39,14 +37,10 @@ inline std::string le32(uint32_t v) {
     return s;
 }
 
-// A string field: the ANSI text as UTF-16LE after its byte count.
+// A string field: byte count, then the ANSI text as UTF-16LE.
 inline std::string field(const std::string& ansi) {
-    std::u16string wide = ansiToUtf16(ansi);
-    std::string s = le32(static_cast<uint32_t>(wide.size() * 2));
-    for (char16_t c : wide) {
-        s += static_cast<char>(c & 0xFF);
-        s += static_cast<char>(c >> 8);
-    }
+    std::string s = le32(static_cast<uint32_t>(ansiToUtf16(ansi).size() * 2));
+    for (char16_t c : ansiToUtf16(ansi)) s += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     return s;
 }
 
@@ -56,9 +50,8 @@ inline std::string scrambled(std::string url) {
     return url;
 }
 
-inline std::string record(const std::string& name, const std::string& url, uint32_t port, uint32_t interval,
-                          uint32_t timeout) {
-    return field(name) + field(url) + le32(port) + le32(interval) + le32(timeout);
+inline std::string record(const std::string& name, const std::string& url, uint32_t port = 110) {
+    return field(name) + field(url) + le32(port) + le32(300) + le32(120);
 }
 
 }  // namespace persist

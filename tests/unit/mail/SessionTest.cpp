@@ -7,9 +7,16 @@
 namespace {
 
 const std::string kGreeting = "+OK POP3 ready <1896.697170952@dbc.mtview.ca.us>\r\n";
+const std::string kApop = "APOP mrose c4c9334bac560ecc979e58001b3e22fb";
 
 std::string top(const std::string& id, const std::string& subject) {
     return "+OK\r\nMessage-ID: <" + id + ">\r\nSubject: " + subject + "\r\nFrom: a@example.org\r\n\r\nbody\r\n.\r\n";
+}
+
+std::string listing(int n) {
+    std::string s = "+OK\r\n";
+    for (int i = 1; i <= n; ++i) s += std::to_string(i) + " 120\r\n";
+    return s + ".\r\n";
 }
 
 // Marks every message whose subject contains "spam" deleted, like a filter.
@@ -19,230 +26,139 @@ struct SpamFilter : CheckHooks {
     void evaluate(Message& m) override {
         if (m.subject().find("spam") != std::string::npos) m.markDeleted(false);
     }
-    bool confirmDeletion(Account&) override {
-        ++confirmations;
-        return answer;
-    }
+    bool confirmDeletion(Account&) override { return ++confirmations, answer; }
 };
 
-struct SessionFixture : ::testing::Test {
+struct Session {
     Account account;
     FakeStream stream;
     SpamFilter hooks;
     Transport transport{account, stream, hooks};
-    Pop3Session session{account, transport, hooks, false};
+    Pop3Session pop{account, transport, hooks, false};
+    MessageList result;
 
-    void SetUp() override {
+    Session() {
         account.server = "pop.example.org";
         account.user = "mrose";
         account.password = "tanstaaf";
     }
-    std::vector<std::string> check(MessageList& result) {
-        EXPECT_TRUE(session.connectAndLogin());
-        bool ok = session.checkMailbox(result);
-        session.quit();
-        EXPECT_TRUE(ok);
-        return stream.sent;
-    }
-    // A logged-in connection serving a mailbox of messages (id, subject).
-    void mailbox(std::vector<std::pair<std::string, std::string>> msgs, std::vector<std::string> after = {}) {
-        std::vector<std::string> replies{kGreeting, "+OK mrose's maildrop\r\n"};
-        std::string list = "+OK\r\n";
-        for (size_t i = 0; i < msgs.size(); ++i) list += std::to_string(i + 1) + " 120\r\n";
-        replies.push_back(list + ".\r\n");
-        for (auto& [id, subject] : msgs) replies.push_back(top(id, subject));
-        for (auto& a : after) replies.push_back(a);
-        stream.add(replies);
+    bool check() {
+        EXPECT_TRUE(pop.connectAndLogin());
+        return pop.checkMailbox(result);
     }
 };
 
 }  // namespace
 
-TEST(Pop3Helpers, ApopDigestOfTheGreetingStamp) {
-    bool stamp = false;
-    EXPECT_EQ(apopDigest(kGreeting, "tanstaaf", stamp), "c4c9334bac560ecc979e58001b3e22fb");
-    EXPECT_TRUE(stamp);
-    apopDigest("+OK ready", "x", stamp);
-    EXPECT_FALSE(stamp);
-    apopDigest("+OK <unclosed", "x", stamp);
-    EXPECT_FALSE(stamp);
+TEST(Pop3Session, ApopLoginListsFetchesAndSkipsARefusedTop) {
+    Session s;
+    s.stream.add({kGreeting, "+OK\r\n", listing(3), top("1@x", "one"), "-ERR gone\r\n", top("3@x", "three"),
+                  "+OK bye\r\n"});
+    ASSERT_TRUE(s.check());
+    s.pop.quit();
+    EXPECT_EQ(s.stream.sent, (std::vector<std::string>{kApop, "LIST", "TOP 1 99", "TOP 2 99", "TOP 3 99", "QUIT"}));
+    ASSERT_EQ(s.result.size(), 2u);
+    EXPECT_EQ(s.result[1]->subject(), "three");
+
+    Session locked;
+    locked.stream.add({kGreeting, "+OK\r\n", "-ERR mailbox locked\r\n"});
+    EXPECT_FALSE(locked.check());
+    EXPECT_EQ(locked.account.errorText, "-ERR mailbox locked");
 }
 
-TEST(Pop3Helpers, ListingLinesThatDoNotScanGiveMinusOne) {
-    auto l = parseListing("+OK 4 messages\r\n1 120\r\n2 x\r\nbad\r\n  4   99999\r\n-5 -6");
-    std::vector<std::pair<int, int>> expected{{1, 120}, {2, -1}, {-1, -1}, {4, 99999}, {-5, -6}};
-    EXPECT_EQ(l, expected);
-    EXPECT_TRUE(parseListing("+OK 0 messages").empty());
-}
-
-TEST(Pop3Helpers, AnswerLinesSkipTheStatusLineAndKeepTheLast) {
-    auto lines = splitAnswerLines("+OK\r\nA: 1\r\n\r\nbody");
-    EXPECT_EQ(lines, (std::vector<std::string_view>{"A: 1", "", "body"}));
-    EXPECT_EQ(splitAnswerLines("+OK\r\nA: 1\r\n"), (std::vector<std::string_view>{"A: 1"}));
-    EXPECT_TRUE(splitAnswerLines("+OK").empty());
-}
-
-TEST_F(SessionFixture, ApopLoginListsAndFetchesEveryMessage) {
-    mailbox({{"a@x", "hello"}, {"b@x", "second"}}, {"+OK bye\r\n"});
-    MessageList result;
-    auto sent = check(result);
-    EXPECT_EQ(sent, (std::vector<std::string>{"APOP mrose c4c9334bac560ecc979e58001b3e22fb", "LIST", "TOP 1 99",
-                                              "TOP 2 99", "QUIT"}));
-    ASSERT_EQ(result.size(), 2u);
-    EXPECT_EQ(result[1]->subject(), "second");
-    EXPECT_EQ(result[0]->size(), 120);
-}
-
-TEST_F(SessionFixture, GreetingWithoutStampFallsBackToUserPassInTheSameAttempt) {
-    stream.add({"+OK ready\r\n", "+OK bye\r\n"});
-    stream.add({"+OK ready\r\n", "+OK\r\n", "+OK in\r\n"});
-    EXPECT_TRUE(session.connectAndLogin());
-    EXPECT_EQ(stream.sent, (std::vector<std::string>{"QUIT", "USER mrose", "PASS tanstaaf"}));
-    EXPECT_EQ(stream.pauses, 0);
-}
-
-TEST_F(SessionFixture, RefusedLoginsRetryThreeTimesAndKeepTheRefusal) {
-    for (int i = 0; i < 3; ++i) {
-        stream.add({kGreeting, "-ERR bad digest\r\n", "+OK bye\r\n"});
-        stream.add({"+OK ready\r\n", "+OK\r\n", "-ERR [AUTH] wrong password\r\n"});  // closes without a QUIT answer
+TEST(Pop3Session, LoginFlows) {
+    using Script = std::vector<std::vector<std::string>>;
+    const Script refusedTwice = {{kGreeting, "-ERR bad digest\r\n", "+OK bye\r\n"},
+                                 {"+OK ready\r\n", "+OK\r\n", "-ERR [AUTH] wrong password\r\n"}};  // QUIT unanswered
+    Script thrice;
+    for (int i = 0; i < 3; ++i) thrice.insert(thrice.end(), refusedTwice.begin(), refusedTwice.end());
+    struct Row {
+        const char* what;
+        Script script;
+        bool stop, ok;
+        int connects, pauses, quits;
+        std::string errorText;
+    } rows[] = {
+        {"no stamp: USER/PASS in the same attempt",
+         {{"+OK ready\r\n", "+OK bye\r\n"}, {"+OK ready\r\n", "+OK\r\n", "+OK in\r\n"}}, false, true, 2, 0, 1, ""},
+        // A close in answer to the QUIT after a refusal is no error of its own.
+        {"refused three times", thrice, false, false, 6, 3, 6, ""},
+        {"refusal outlives an earlier close",
+         {{kGreeting, "-ERR bad digest\r\n"},
+          {"+OK ready\r\n", "+OK\r\n", "-ERR [AUTH] wrong password\r\n", "+OK bye\r\n"}},
+         true, false, 2, 1, 2, "-ERR [AUTH] wrong password"},
+        {"stop during the pause", {{"-ERR busy\r\n"}, {"-ERR busy\r\n"}}, true, false, 2, 1, 0, "-ERR busy"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        for (const auto& c : r.script) s.stream.add(c);
+        s.stream.stopPauses = r.stop;
+        EXPECT_EQ(s.pop.connectAndLogin(), r.ok);
+        EXPECT_EQ(s.stream.connects, r.connects);
+        EXPECT_EQ(s.stream.pauses, r.pauses);
+        EXPECT_EQ(std::count(s.stream.sent.begin(), s.stream.sent.end(), "QUIT"), r.quits);
+        EXPECT_EQ(s.account.errorText, r.errorText);
     }
-    EXPECT_FALSE(session.connectAndLogin());
-    EXPECT_EQ(stream.connects, 6);
-    EXPECT_EQ(stream.pauses, 3);
-    // The server closed after the refusal, so the QUIT failing is no error of its own.
-    EXPECT_EQ(account.errorText, "");
-    EXPECT_EQ(std::count(stream.sent.begin(), stream.sent.end(), "QUIT"), 6);
 }
 
-TEST_F(SessionFixture, StopDuringThePauseEndsTheLogin) {
-    stream.add({"-ERR busy\r\n"});
-    stream.add({"-ERR busy\r\n"});
-    stream.stopPauses = true;
-    EXPECT_FALSE(session.connectAndLogin());
-    EXPECT_EQ(stream.pauses, 1);
-    EXPECT_EQ(stream.connects, 2);
+TEST(Pop3Session, AStoppedCheckReturnsNothing) {
+    Session s;
+    s.stream.add({kGreeting, "+OK\r\n", listing(3), top("1@x", "one")}).events.push_back(StreamResult::stopped());
+    EXPECT_FALSE(s.check());
+    EXPECT_TRUE(s.result.empty());
+    EXPECT_EQ(s.stream.sent.back(), "TOP 2 99");
+    EXPECT_EQ(s.account.errorText, "");
 }
 
-TEST_F(SessionFixture, ListFailureFailsTheCheckAndTopFailureSkipsOneMessage) {
-    stream.add({kGreeting, "+OK\r\n", "-ERR mailbox locked\r\n"});
-    MessageList result;
-    ASSERT_TRUE(session.connectAndLogin());
-    EXPECT_FALSE(session.checkMailbox(result));
-    EXPECT_EQ(account.errorText, "-ERR mailbox locked");
-
-    FakeStream s2;
-    s2.add({kGreeting, "+OK\r\n", "+OK\r\n1 10\r\n2 20\r\n3 30\r\n.\r\n", top("1@x", "one"), "-ERR gone\r\n",
-            top("3@x", "three")});
-    Transport t2(account, s2, hooks);
-    Pop3Session p2(account, t2, hooks, false);
-    ASSERT_TRUE(p2.connectAndLogin());
-    ASSERT_TRUE(p2.checkMailbox(result));
-    ASSERT_EQ(result.size(), 2u);
-    EXPECT_EQ(result[1]->subject(), "three");
+TEST(Pop3Session, MarksCarryOverByIdentity) {
+    Session s;
+    MessageList old;
+    for (std::string id : {"a", "b"})
+        old.push_back(
+            std::make_unique<Message>(std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + id}, 1));
+    old[0]->markRead();
+    s.account.replaceMessages(std::move(old));
+    s.stream.add({kGreeting, "+OK\r\n", listing(3), top("new@x", "new"), top("a@x", "a"), top("b@x", "b")});
+    ASSERT_TRUE(s.check());
+    ASSERT_EQ(s.result.size(), 3u);
+    EXPECT_FALSE(s.result[0]->read());
+    EXPECT_TRUE(s.result[1]->read());
+    EXPECT_FALSE(s.result[2]->read());
 }
 
-TEST_F(SessionFixture, EmptyMailboxSucceeds) {
-    stream.add({kGreeting, "+OK\r\n", "+OK 0 messages\r\n.\r\n", "+OK\r\n"});
-    MessageList result;
-    check(result);
-    EXPECT_TRUE(result.empty());
-}
-
-TEST_F(SessionFixture, MarksCarryOverByIdentity) {
-    mailbox({{"a@x", "one"}, {"b@x", "two"}}, {"+OK\r\n"});
-    MessageList first;
-    check(first);
-    first[0]->markRead();
-    account.replaceMessages(std::move(first));
-    account.msgDeletion = DeletionMode::None;
-
-    FakeStream again;
-    again.add({kGreeting, "+OK\r\n", "+OK\r\n1 120\r\n2 120\r\n3 120\r\n.\r\n", top("new@x", "new"),
-               top("a@x", "one"), top("b@x", "two"), "+OK\r\n"});
-    Transport t(account, again, hooks);
-    Pop3Session p(account, t, hooks, false);
-    MessageList result;
-    ASSERT_TRUE(p.connectAndLogin());
-    ASSERT_TRUE(p.checkMailbox(result));
-    ASSERT_EQ(result.size(), 3u);
-    EXPECT_FALSE(result[0]->read());
-    EXPECT_TRUE(result[1]->read());
-    EXPECT_FALSE(result[2]->read());
-}
-
-TEST_F(SessionFixture, DeletionModesDecideWhichMarkedMessagesGo) {
+// Message 1 was marked deleted before; message 2 is freshly marked by the
+// filter, which only the automatic mode deletes before the user has seen it.
+TEST(Pop3Session, DeletionModesDecideWhichMarkedMessagesGo) {
     struct Row {
         DeletionMode mode;
-        bool confirm;
-        bool expectDele;
+        bool confirm, deleOld, deleFresh;
         int confirmations;
     } rows[] = {
-        {DeletionMode::None, true, false, 0},
-        {DeletionMode::Without, false, true, 0},
-        {DeletionMode::With, false, false, 1},
-        {DeletionMode::With, true, true, 1},
-        {DeletionMode::AutoFiltered, false, false, 1},
+        {DeletionMode::None, true, false, false, 0},         {DeletionMode::Without, false, true, false, 0},
+        {DeletionMode::With, false, false, false, 1},        {DeletionMode::With, true, true, false, 1},
+        {DeletionMode::AutoFiltered, false, false, true, 1},
     };
     for (const Row& row : rows) {
-        Account acc;
-        acc.server = "s";
-        acc.user = "mrose";
-        acc.password = "tanstaaf";
+        SCOPED_TRACE(static_cast<uint32_t>(row.mode));
+        Session s;
         MessageList old;
         old.push_back(std::make_unique<Message>(std::vector<std::string>{"Message-ID: <a@x>", "Subject: one"}, 120));
         old[0]->markDeleted(false);
-        acc.replaceMessages(std::move(old));
-        acc.msgDeletion = row.mode;
-
-        FakeStream s;
-        s.add({kGreeting, "+OK\r\n", "+OK\r\n1 120\r\n.\r\n", top("a@x", "one"), "+OK deleted\r\n", "+OK\r\n"});
-        SpamFilter h;
-        h.answer = row.confirm;
-        Transport t(acc, s, h);
-        Pop3Session p(acc, t, h, false);
-        MessageList result;
-        ASSERT_TRUE(p.connectAndLogin());
-        ASSERT_TRUE(p.checkMailbox(result));
-        bool dele = std::find(s.sent.begin(), s.sent.end(), "DELE 1") != s.sent.end();
-        EXPECT_EQ(dele, row.expectDele) << static_cast<uint32_t>(row.mode);
-        EXPECT_EQ(h.confirmations, row.confirmations);
-        // A deleted message leaves the list; a kept one keeps its mark.
-        EXPECT_EQ(result.size(), dele ? 0u : 1u);
-        if (!dele) EXPECT_TRUE(result[0]->deleted());
+        s.account.replaceMessages(std::move(old));
+        s.account.msgDeletion = row.mode;
+        s.hooks.answer = row.confirm;
+        auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(2), top("a@x", "one")});
+        if (row.deleOld) c.chunks.push_back("+OK\r\n");  // each DELE follows the TOP of its message
+        c.chunks.push_back(top("b@x", "spam"));
+        if (row.deleFresh) c.chunks.push_back("+OK\r\n");
+        ASSERT_TRUE(s.check());
+        auto sent = [&](const char* line) { return std::count(s.stream.sent.begin(), s.stream.sent.end(), line); };
+        EXPECT_EQ(sent("DELE 1"), row.deleOld);
+        EXPECT_EQ(sent("DELE 2"), row.deleFresh);
+        EXPECT_EQ(s.hooks.confirmations, row.confirmations);
+        // What stays on the server stays in the list with its mark.
+        EXPECT_EQ(s.result.size(), 2u - row.deleOld - row.deleFresh);
+        for (const auto& m : s.result) EXPECT_TRUE(m->deleted());
     }
-}
-
-TEST_F(SessionFixture, AutoDeletionRemovesFreshlyFilteredMailOnly) {
-    account.msgDeletion = DeletionMode::AutoFiltered;
-    mailbox({{"1@x", "buy spam now"}, {"2@x", "hello"}}, {"+OK deleted\r\n", "+OK\r\n"});
-    // The DELE answer comes right after the first TOP.
-    stream.script[0].chunks = {kGreeting, "+OK\r\n", "+OK\r\n1 120\r\n2 120\r\n.\r\n", top("1@x", "buy spam now"),
-                               "+OK deleted\r\n", top("2@x", "hello"), "+OK\r\n"};
-    MessageList result;
-    auto sent = check(result);
-    EXPECT_EQ(sent[3], "DELE 1");
-    ASSERT_EQ(result.size(), 1u);
-    EXPECT_EQ(result[0]->subject(), "hello");
-    EXPECT_EQ(hooks.confirmations, 0);
-}
-
-TEST_F(SessionFixture, AStoppedCheckReturnsNothing) {
-    stream.add({kGreeting, "+OK\r\n", "+OK\r\n1 120\r\n2 120\r\n3 120\r\n.\r\n", top("1@x", "one")})
-        .events.push_back(StreamResult::stopped());
-    MessageList result;
-    ASSERT_TRUE(session.connectAndLogin());
-    EXPECT_FALSE(session.checkMailbox(result));
-    EXPECT_TRUE(result.empty());
-    EXPECT_EQ(stream.sent.back(), "TOP 2 99");  // no TOP after the stop
-    EXPECT_EQ(account.errorText, "");
-}
-
-TEST_F(SessionFixture, AWrongPasswordKeepsItsRefusalAfterAnEarlierClose) {
-    // APOP refused and the server closed without answering QUIT; then USER/PASS
-    // is refused too, and this time QUIT is answered.
-    stream.add({kGreeting, "-ERR bad digest\r\n"});
-    stream.add({"+OK ready\r\n", "+OK\r\n", "-ERR [AUTH] wrong password\r\n", "+OK bye\r\n"});
-    stream.stopPauses = true;
-    EXPECT_FALSE(session.connectAndLogin());
-    EXPECT_EQ(account.errorText, "-ERR [AUTH] wrong password");
 }
