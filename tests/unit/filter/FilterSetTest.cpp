@@ -85,9 +85,7 @@ TEST_F(FilterFiles, DamagedListFiles) {
         bool reported;
     } cases[] = {
         {"other magic", "KX11" + u32Bytes(1) + wordRecord("x"), 0, false},
-        {"count beyond records", listFile(1000, wordRecord("a") + wordRecord("b")), 2, false},
         {"oversized string", listFile(2, wordRecord("a") + u32Bytes(0x1FFFF) + std::string(0x1FFFF, 'x')), 1, true},
-        {"string past the end", listFile(1, u32Bytes(4000) + "ab"), 0, false},
         {"odd string count", listFile(1, u32Bytes(3) + "abc" + std::string(6, '\0')), 0, true},
     };
     for (const auto& c : cases) {
@@ -159,24 +157,20 @@ TEST_F(FilterFiles, FriendsAndSpammersFiles) {
     EXPECT_EQ(set->spammers(), (std::set<uint32_t>{addressHash(std::string(300, 's'))}));
 
     ScriptedEditor editor;
-    auto m = topMessage({"From: \"Anna\" <anna@home.example>", "", "x"});
-    set->addFriend(*m, editor);  // already a friend: file unchanged
-    EXPECT_EQ(editor.seen, (std::vector<std::string>{"friend anna@home.example"}));
-    auto n = topMessage({"From: New <new@x>", "", "x"});
-    set->addFriend(*n, editor);  // the last line had no line end
+    auto anna = topMessage({"From: \"Anna\" <anna@home.example>", "", "x"});
+    auto other = topMessage({"From: New <new@x>", "", "x"});
+    set->addFriend(*anna, editor);   // already a friend: file unchanged
+    set->addFriend(*other, editor);  // added after a last line without line end
     EXPECT_EQ(dir.read("friends.dat"), "anna@home.example\r\n\r\nBob <bob@x>\nlast@x\r\nnew@x\r\n");
     editor.newText = "edited@x";
-    set->addSpammer(*m, editor);
-    EXPECT_TRUE(set->spammers().count(addressHash("edited@x")));
+    set->addSpammer(*anna, editor);
     editor.confirm = false;
-    set->addSpammer(*n, editor);
+    set->addSpammer(*other, editor);
     set->addFriend(*topMessage({"From:", "", ""}), editor);  // no sender: no dialog
-    EXPECT_EQ(editor.seen.size(), 4u);
+    EXPECT_EQ(editor.seen, (std::vector<std::string>{"friend anna@home.example", "friend new@x",
+                                                     "spammer anna@home.example", "spammer new@x"}));
     EXPECT_EQ(dir.read("spammers.dat"), std::string(300, 's') + "\r\nedited@x\r\n");
-
-    set->setFriends(true, {"z@x", "a@x", "z@x"}, true);  // typed twice: saved twice
-    EXPECT_EQ(dir.read("friends.dat"), "z@x\r\na@x\r\nz@x\r\n");
-    EXPECT_EQ(set->friends().size(), 2u);
+    EXPECT_TRUE(set->spammers().count(addressHash("edited@x")));
 
     // A missing file is started; one that exists but cannot be read is never
     // replaced by the single new line.
