@@ -171,15 +171,14 @@ TEST_F(Evaluate, DoNothingStillStopsAndRunsEveryActionInOrder) {
 TEST_F(Evaluate, ActionsWithoutTargetOrObserverAreSkipped) {
     FilterSet alone(registry, nullptr, dir.dir(), 50ms);
     alone.setActionHost(actions);
-    PowerFilter empty = power("empty"), url = power("url");
-    empty.upperBound = url.upperBound = 0;
-    empty.runMailer = empty.playSound = empty.sendMsgToUrl = url.sendMsgToUrl = true;
-    url.urlForSending = "http://h/";
-    for (const auto& p : {empty, url}) {
-        alone.setPowerList({p}, true);
-        alone.evaluate(*topMessage({"Subject: no recipients", "", "x"}));
-    }
-    EXPECT_EQ(calls, (std::vector<std::string>{"url http://h/?to=None&cc=&bcc=&subject=no%20recipients&emailbody=x%0D%0A"}));
+    PowerFilter p = power("empty");
+    p.upperBound = 0;
+    p.runMailer = p.playSound = p.sendMsgToUrl = true;
+    alone.setPowerList({p}, true);
+    auto m = offer();
+    alone.evaluate(*m);
+    EXPECT_EQ(m->filterReason(), "Power: empty");
+    EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(Evaluate, MessageStaysUnfilteredWhileAWriterHoldsTheSet) {
