@@ -190,7 +190,7 @@ TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
     // The second check begins right after the first ended, not an interval later.
     auto firstEnd = sleeps[0];
     auto secondStart = *std::find_if(connects.begin(), connects.end(), [&](auto t) { return t > firstEnd; });
-    EXPECT_LT(secondStart - firstEnd, std::chrono::milliseconds(300));
+    EXPECT_LT(secondStart - firstEnd, std::chrono::milliseconds(800));  // the interval is 1000
 }
 
 TEST_F(MonitorFixture, ManualAccountsCheckOnlyWhenTold) {
@@ -222,18 +222,18 @@ TEST_F(MonitorFixture, ManyAccountsOnShortIntervalsStopCleanly) {
         a.checkInterval = 1;
     }
     start();
-    std::this_thread::sleep_for(std::chrono::seconds(4));
+    // Every account checks, and checks again after its interval.
+    for (auto& a : accounts) ASSERT_TRUE(recorder.waitFor(a->name, AccountState::Sleeping)) << a->name;
+    ASSERT_TRUE(recorder.waitFor("acc0", AccountState::Sleeping, 2));
     auto t = Clock::now();
     monitor.stopAllWorkers();
     monitor.stopMonitorThread();
     EXPECT_LT(Clock::now() - t, std::chrono::seconds(2));
     for (auto& a : accounts) {
         EXPECT_EQ(a->state, AccountState::NotStarted) << a->name;
-        EXPECT_FALSE(recorder.states(a->name).empty()) << a->name;
         a->worker.reset();
     }
     EXPECT_EQ(monitor.deadlineCount(), 0u);
-    EXPECT_GT(recorder.states("acc0").size(), 3u);  // it checked more than once
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_LE(handlesAfter, handlesBefore + 4) << handlesBefore << " -> " << handlesAfter;
 }
