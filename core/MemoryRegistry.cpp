@@ -1,16 +1,10 @@
 #include "core/MemoryRegistry.h"
 
+#include "core/TextUtil.h"
+
 #include <vector>
 
 namespace {
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string folded(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = lower(c);
-    return out;
-}
 
 constexpr uint32_t kKeyDeleted = 1018;  // ERROR_KEY_DELETED
 
@@ -27,9 +21,9 @@ struct MemoryRegistry::Node {
     std::vector<Value> values;
 
     Value* findValue(std::string_view name) {
-        std::string f = folded(name);
+        std::string f = lowerAscii(name);
         for (Value& v : values)
-            if (folded(v.name) == f) return &v;
+            if (lowerAscii(v.name) == f) return &v;
         return nullptr;
     }
 };
@@ -60,11 +54,11 @@ std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::walk(std::shared_ptr<Node>
         pos = end + 1;
         if (part.empty()) continue;
         auto& children = node->children;
-        auto it = children.find(folded(part));
+        auto it = children.find(lowerAscii(part));
         if (it == children.end()) {
             if (!create) return nullptr;
             auto child = std::make_shared<Node>();
-            children[folded(part)] = {std::string(part), child};
+            children[lowerAscii(part)] = {std::string(part), child};
             node = child;
         } else {
             node = it->second.second;
@@ -175,7 +169,7 @@ uint32_t MemoryRegistry::deleteKey(RegHandle parent, std::string_view subKey) {
     std::string_view leaf = cut == std::string_view::npos ? subKey : subKey.substr(cut + 1);
     auto owner = cut == std::string_view::npos ? from : walk(from, subKey.substr(0, cut), false);
     if (!owner || leaf.empty()) return kRegFileNotFound;
-    auto it = owner->children.find(folded(leaf));
+    auto it = owner->children.find(lowerAscii(leaf));
     if (it == owner->children.end()) return kRegFileNotFound;
     if (!it->second.second->children.empty()) return kRegAccessDenied;
     it->second.second->deleted = true;
@@ -190,9 +184,9 @@ uint32_t MemoryRegistry::deleteValue(RegHandle key, std::string_view name) {
     if (!node) return kRegInvalidHandle;
     if (node->deleted) return kKeyDeleted;
     if (!writable) return kRegAccessDenied;
-    std::string f = folded(name);
+    std::string f = lowerAscii(name);
     for (auto it = node->values.begin(); it != node->values.end(); ++it) {
-        if (folded(it->name) == f) {
+        if (lowerAscii(it->name) == f) {
             node->values.erase(it);
             return kRegOk;
         }
@@ -212,7 +206,7 @@ bool MemoryRegistry::expandEnvironment(std::string_view text, std::string& out) 
             break;
         }
         out.append(text.substr(pos, open - pos));
-        auto it = environment_.find(folded(text.substr(open + 1, close - open - 1)));
+        auto it = environment_.find(lowerAscii(text.substr(open + 1, close - open - 1)));
         if (it != environment_.end()) {
             out += it->second;
             pos = close + 1;
@@ -227,7 +221,7 @@ bool MemoryRegistry::expandEnvironment(std::string_view text, std::string& out) 
 
 void MemoryRegistry::setEnvironment(const std::string& name, const std::string& value) {
     std::lock_guard<std::mutex> hold(lock_);
-    environment_[folded(name)] = value;
+    environment_[lowerAscii(name)] = value;
 }
 
 bool MemoryRegistry::keyExists(RegHandle root, std::string_view path) {

@@ -1,5 +1,7 @@
 #include "core/TimeParser.h"
 
+#include "core/TextUtil.h"
+
 #include <cstring>
 
 #include "core/Platform.h"
@@ -38,21 +40,12 @@ const Zone kZones[] = {{"UT", 0},     {"GMT", 0},  {"EST", -500}, {"EDT", -400},
 // the arithmetic below far from overflow while no real date is affected.
 constexpr int64_t kNumberCap = 999999999;
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-
 // Index of the name whose three letters begin the token, or -1.
 template <size_t N>
 int findPrefix(std::string_view token, const char* const (&names)[N]) {
     if (token.size() < 3) return -1;
     for (size_t i = 0; i < N; ++i)
-        if (equalNoCase(token.substr(0, 3), names[i])) return static_cast<int>(i);
+        if (equalsNoCase(token.substr(0, 3), names[i])) return static_cast<int>(i);
     return -1;
 }
 
@@ -98,7 +91,7 @@ bool readZone(std::string_view token, int64_t& offset) {
     }
     if (token[0] == '(') token.remove_prefix(1);
     for (const Zone& zone : kZones) {
-        if (equalNoCase(token, zone.name)) {
+        if (equalsNoCase(token, zone.name)) {
             offset = zone.offset;
             return true;
         }

@@ -1,20 +1,14 @@
 #include "filter/AddressList.h"
 
 #include "core/Crc32.h"
+#include "core/TextUtil.h"
 #include "filter/TextLines.h"
-
-namespace {
-bool isSpace(char c) { return c == ' ' || (c >= 9 && c <= 13); }
-}  // namespace
 
 std::string extractAddress(std::string_view from) {
     size_t open = from.find('<'), close = from.find('>');
     if (open != std::string_view::npos && close != std::string_view::npos && open < close)
         return std::string(from.substr(open + 1, close - open - 1));
-    size_t begin = 0, end = from.size();
-    while (begin < end && isSpace(from[begin])) ++begin;
-    while (end > begin && isSpace(from[end - 1])) --end;
-    return std::string(from.substr(begin, end - begin));
+    return std::string(trim(from));
 }
 
 uint32_t addressHash(std::string_view address) { return address.empty() ? 0 : crc32(address); }

@@ -2,6 +2,7 @@
 // under the read lock, and the actions of a matching power filter.
 #include "core/EventLog.h"
 #include "core/MessageText.h"
+#include "core/TextUtil.h"
 #include "core/TimeParser.h"
 #include "filter/AddressList.h"
 #include "filter/FilterActions.h"
@@ -9,14 +10,6 @@
 #include "message/Message.h"
 
 namespace {
-
-bool isSpace(char c) { return c == ' ' || (c >= 9 && c <= 13); }
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 bool occurs(const std::string& text, const std::string& item) {
     return !text.empty() && text.find(item) != std::string::npos;
@@ -34,7 +27,7 @@ bool noItemAddressed(const WordFilter& record, const Message& m) {
         ++items;
         if (!item.empty()) {
             std::string to = m.to(), cc = m.cc();
-            if (!record.useCase) item = foldCase(item), to = foldCase(to), cc = foldCase(cc);
+            if (!record.useCase) item = lowerAscii(item), to = lowerAscii(to), cc = lowerAscii(cc);
             if (!occurs(to, item) && !occurs(cc, item)) ++absent;
         }
         if (end == std::string_view::npos) break;
@@ -118,8 +111,8 @@ bool FilterSet::wordListCheck(const std::vector<WordFilter>& list, const std::st
         if (f.useCase) {
             found = text.find(f.words) != std::string::npos;
         } else {
-            if (folded.empty()) folded = foldCase(text);
-            found = folded.find(foldCase(f.words)) != std::string::npos;
+            if (folded.empty()) folded = lowerAscii(text);
+            found = folded.find(lowerAscii(f.words)) != std::string::npos;
         }
         if (found) {
             markSimpleMatch(m, f, describe(f));

@@ -1,19 +1,13 @@
 #include "filter/Filters.h"
 
 #include "core/MessageText.h"
-
-std::string foldCase(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
+#include "core/TextUtil.h"
 
 bool matchText(std::string_view text, int32_t condition, std::string_view words, bool useCase) {
     if (text.empty() && words.empty()) return true;
     if (text.empty() || words.empty()) return false;
     bool found = useCase ? text.find(words) != std::string_view::npos
-                         : foldCase(text).find(foldCase(words)) != std::string::npos;
+                         : lowerAscii(text).find(lowerAscii(words)) != std::string::npos;
     return condition == PowerFilter::DoesNotContain ? !found : found;
 }
 

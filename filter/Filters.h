@@ -125,9 +125,6 @@ public:
     bool headerCase = false;
 };
 
-// Lower-cases A to Z only; national letters stay as they are.
-std::string foldCase(std::string_view text);
-
 // One text condition. Both empty: true; only one empty: false whatever the
 // condition. Otherwise whether `words` occurs in `text`, inverted for
 // DoesNotContain (any other condition value counts as Contains).

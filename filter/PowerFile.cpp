@@ -3,6 +3,7 @@
 #include <climits>
 #include <optional>
 
+#include "core/TextUtil.h"
 #include "filter/TextLines.h"
 
 namespace {
@@ -13,13 +14,11 @@ std::optional<std::string_view> valueOf(std::string_view line, std::string_view 
     return line.substr(key.size());
 }
 
-bool isSpace(char c) { return c == ' ' || (c >= 9 && c <= 13); }
-
 // "%d": blanks, a sign, digits. Out-of-range numbers are clamped rather than
 // left to wrap.
 std::optional<int32_t> readNumber(std::string_view s) {
     size_t i = 0;
-    while (i < s.size() && isSpace(s[i])) ++i;
+    while (i < s.size() && isWhite(s[i])) ++i;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
     if (i >= s.size() || s[i] < '0' || s[i] > '9') return std::nullopt;

@@ -1,7 +1,7 @@
 #include "message/Charset.h"
 
 #include "core/EventLog.h"
-#include "message/TextUtil.h"
+#include "core/TextUtil.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "core/TimeParser.h"
 #include "message/Charset.h"
 #include "message/MimeDecode.h"
-#include "message/TextUtil.h"
+#include "core/TextUtil.h"
 
 namespace {
 

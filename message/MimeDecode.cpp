@@ -5,7 +5,7 @@
 
 #include "core/EventLog.h"
 #include "message/Charset.h"
-#include "message/TextUtil.h"
+#include "core/TextUtil.h"
 
 namespace {
 

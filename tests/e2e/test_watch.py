@@ -36,11 +36,13 @@ class Watch(unittest.TestCase):
             f.write(account_file(b"KX10", accounts))
 
     def test_turns_silent_restart_and_clean_end(self):
-        with ScriptedServer([SLOW]) as shared, ScriptedServer([["HANG"], MAILBOX]) as silent:
+        # The silent server has an address of its own, so its account does
+        # not queue behind the other two.
+        with ScriptedServer([SLOW]) as shared, ScriptedServer([["HANG"], MAILBOX], "127.0.0.2") as silent:
             self.write_accounts([
                 ("watch-a", "user", "pass", "127.0.0.1", shared.port, 3600, 120),
                 ("watch-b", "user", "pass", "127.0.0.1", shared.port, 3600, 120),
-                ("watch-silent", "user", "pass", "localhost", silent.port, 3600, 2),
+                ("watch-silent", "user", "pass", "127.0.0.2", silent.port, 3600, 2),
             ])
             start = time.monotonic()
             r = kxcheck("--data", self.data_arg, "--watch", "6")

@@ -1,4 +1,4 @@
-// Small byte-text helpers shared by the message parsers. Only A to Z fold:
+// Small byte-text helpers shared by the parsers and the filters. Only A to Z fold:
 // the texts are in the ANSI code page, and 8-bit letters must stay as sent.
 #pragma once
 #include <string>
