@@ -175,8 +175,10 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     for (auto [number, size] : parseListing(transport_.answer())) {
         if (transport_.stopped()) break;
         if (!transport_.request("TOP %d %d", number, static_cast<int>(account_.msgLinesNum)) ||
-            !transport_.readMultiAnswer() || !transport_.answerIsOk())
+            !transport_.readMultiAnswer() || !transport_.answerIsOk()) {
+            if (!transport_.stream().isOpen()) break;  // the rest cannot be fetched either
             continue;
+        }
         std::vector<std::string_view> lines = splitAnswerLines(transport_.answer());
         auto message = std::make_unique<Message>(std::span<const std::string_view>(lines), size);
         if (deletionPass && deleteIfMarked(number, *message)) continue;
@@ -186,8 +188,10 @@ bool Pop3Session::checkMailbox(MessageList& result) {
             continue;
         result.push_back(std::move(message));
     }
-    if (transport_.stopped()) {
-        // A stopped check changes nothing: the list so far is not a mailbox.
+    if (transport_.stopped() || !transport_.stream().isOpen()) {
+        // The list so far is not the mailbox: taking it would drop the marks
+        // of the messages not fetched, and the DELEs sent are not committed
+        // without QUIT. The last check's list stays.
         result.clear();
         return false;
     }
@@ -221,13 +225,17 @@ bool Pop3Session::autoDeleteFiltered(int number, Message& message) {
 
 bool Pop3Session::deleteMessage(int number) {
     eventLog().log("Delete message: account=%s", account_.name.c_str());
+    deletionsSent_ = true;
     return transport_.request("DELE %d", number) && transport_.readAnswer() && transport_.answerIsOk();
 }
 
-void Pop3Session::quit() {
+bool Pop3Session::quit() {
     account_.lastError = 0;
-    if (transport_.request("QUIT")) transport_.readAnswer();
-    if (account_.lastError == MSG_ConnectionClosed) account_.errorText.clear();
+    bool ok = transport_.request("QUIT") && transport_.readAnswer() && transport_.answerIsOk();
+    // A server that hangs up instead of answering QUIT loses nothing, unless
+    // it had deletions to commit.
+    if (account_.lastError == MSG_ConnectionClosed && !deletionsSent_) account_.errorText.clear();
     transport_.closeConnection();
     eventLog().log("disconnect from mail server: account=%s", account_.name.c_str());
+    return ok || !deletionsSent_;
 }

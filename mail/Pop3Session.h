@@ -21,7 +21,9 @@ public:
     // LIST, TOP for every message, filters, deletions, carried-over marks.
     // False (and an empty result) when the listing failed.
     bool checkMailbox(MessageList& result);
-    void quit();
+    // QUIT. False when DELEs were sent and the server did not acknowledge
+    // QUIT: it commits them only then, so they may not have happened.
+    bool quit();
     bool loginApop();
     bool loginUser();
     bool deleteMessage(int number);
@@ -43,6 +45,7 @@ private:
     Transport& transport_;
     CheckHooks& hooks_;
     bool dontCalcDeleted_;
+    bool deletionsSent_ = false;
     std::unordered_map<uint32_t, Message*> previous_;  // first message of the last check per CRC
 };
 

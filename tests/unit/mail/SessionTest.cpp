@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeStream.h"
+#include "core/MessageText.h"
 #include "mail/Pop3Session.h"
 #include "message/Message.h"
 
@@ -102,13 +103,49 @@ TEST(Pop3Session, LoginFlows) {
     }
 }
 
-TEST(Pop3Session, AStoppedCheckReturnsNothing) {
-    Session s;
-    s.stream.add({kGreeting, "+OK\r\n", listing(3), top("1@x", "one")}).events.push_back(StreamResult::stopped());
-    EXPECT_FALSE(s.check());
-    EXPECT_TRUE(s.result.empty());
-    EXPECT_EQ(s.stream.sent.back(), "TOP 2 99");
-    EXPECT_EQ(s.account.errorText, "");
+// A stop, or a connection lost in the middle of a TOP answer: the list so
+// far is not the mailbox, and only the lost connection is an error.
+TEST(Pop3Session, AStoppedOrBrokenCheckReturnsNothing) {
+    for (bool stop : {true, false}) {
+        SCOPED_TRACE(stop);
+        Session s;
+        auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(3), top("1@x", "one"), "+OK\r\nSubject: tw"});
+        if (stop) c.events.push_back(StreamResult::stopped());
+        EXPECT_FALSE(s.check());
+        EXPECT_TRUE(s.result.empty());
+        EXPECT_EQ(s.stream.sent.back(), "TOP 2 99");
+        EXPECT_EQ(s.account.errorText.empty(), stop);
+    }
+}
+
+// The server commits DELEs only when it acknowledges QUIT.
+TEST(Pop3Session, QuitFailsWhenDeletionsMayNotHaveHappened) {
+    struct Row {
+        bool dele;
+        const char* quitAnswer;  // null: the server hangs up
+        bool ok;
+        std::string errorText;
+    } rows[] = {
+        {false, nullptr, true, ""},
+        {true, "+OK bye\r\n", true, ""},
+        {true, "-ERR cannot commit\r\n", false, "-ERR cannot commit"},
+        {true, nullptr, false, formatMessage(MSG_ConnectionClosed)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.errorText);
+        Session s;
+        MessageList old;
+        old.push_back(std::make_unique<Message>(std::vector<std::string>{"Message-ID: <a@x>"}, 120));
+        if (row.dele) old[0]->markDeleted(false);
+        s.account.replaceMessages(std::move(old));
+        s.account.msgDeletion = DeletionMode::Without;
+        auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(1), top("a@x", "one")});
+        if (row.dele) c.chunks.push_back("+OK\r\n");
+        if (row.quitAnswer) c.chunks.push_back(row.quitAnswer);
+        ASSERT_TRUE(s.check());
+        EXPECT_EQ(s.pop.quit(), row.ok);
+        EXPECT_EQ(s.account.errorText, row.errorText);
+    }
 }
 
 TEST(Pop3Session, MarksCarryOverByIdentity) {
