@@ -23,18 +23,21 @@ std::map<std::string, std::deque<Account*>> gServerQueues;
 
 uint64_t now() { return GetTickCount64(); }
 
-// Waits for `handle` while handling the messages other threads send to this
-// one, so that a worker reporting to a window of this thread can finish.
-DWORD waitHandlingSentMessages(HANDLE handle, DWORD ms) {
+// Waits for one of `handles` while handling the messages other threads send
+// to this one, so that a worker or the monitor reporting to a window of this
+// thread can finish.
+DWORD waitHandlingSentMessages(const HANDLE* handles, DWORD count, DWORD ms) {
     uint64_t end = ms == INFINITE ? 0 : now() + ms;
     for (;;) {
         DWORD left = ms == INFINITE ? INFINITE : static_cast<DWORD>(end > now() ? end - now() : 0);
-        DWORD w = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
-        if (w != WAIT_OBJECT_0 + 1) return w;
+        DWORD w = MsgWaitForMultipleObjects(count, handles, FALSE, left, QS_SENDMESSAGE);
+        if (w != WAIT_OBJECT_0 + count) return w;
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent messages
     }
 }
+
+DWORD waitHandlingSentMessages(HANDLE handle, DWORD ms) { return waitHandlingSentMessages(&handle, 1, ms); }
 
 // What a worker's check needs from the monitor and the application.
 class WorkerHooks : public CheckHooks {
@@ -86,7 +89,8 @@ bool CheckMonitor::lock_monitor(Account* waiter) {
     HANDLE waits[2] = {monitorLock_, nullptr};
     DWORD count = 1;
     if (waiter && waiter->worker) waits[count++] = waiter->worker->stopEvent();
-    DWORD w = WaitForMultipleObjects(count, waits, FALSE, 20000);
+    // The holder may be reporting to this thread's windows while it holds the lock.
+    DWORD w = waitHandlingSentMessages(waits, count, 20000);
     if (w == WAIT_OBJECT_0) return true;
     if (w == WAIT_TIMEOUT) eventLog().log("lock_monitor failed");
     return false;
@@ -148,10 +152,13 @@ void CheckMonitor::stopAllWorkers() {
     // for a restart it may be in the middle of.
     stopping_ = true;
     SetEvent(quitEvent_);
-    bool locked = lock_monitor();
+    // Stopping without the lock could race a restart into a worker that
+    // outlives its account; every holder lets go in the end.
+    while (!lock_monitor()) {
+    }
     for (Account* a : accounts_) requestStop(*a);
     for (Account* a : accounts_) stopWorker(*a);
-    if (locked) unlock_monitor();
+    unlock_monitor();
 }
 
 void CheckMonitor::stopMonitorThread() {
@@ -313,7 +320,7 @@ void CheckMonitor::runMonitor() {
             requestStop(*silent);
             stopWorker(*silent);
             // Its state is now "not started", so the new worker checks at once.
-            startWorker(*silent);
+            if (!stopping_) startWorker(*silent);
         }
         unlock_monitor();
     }
@@ -381,7 +388,8 @@ bool CheckMonitor::performCheck(Account& account) {
     setState(account, AccountState::Checking);
     MessageList list;
     if (!session.checkMailbox(list)) return failed();
-    session.quit();
+    // A stop during QUIT leaves the deletions uncertain, like a refused QUIT.
+    if (!session.quit() || worker.stopRequested()) return failed();
 
     // The user interface may hold the list for a while; a stop ends the wait.
     while (!account.tryLockMessagesFor(std::chrono::milliseconds(50)))
