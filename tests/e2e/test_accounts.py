@@ -7,6 +7,7 @@ import shutil
 import struct
 import subprocess
 import tempfile
+import time
 import unittest
 import zlib
 
@@ -157,6 +158,15 @@ class AccountsTest(unittest.TestCase):
         self.assertEqual(len(rows(r.stdout)), 1)
         # Only a save by the checker rewrites the old format.
         self.assertEqual(self.read("kestrix.dat"), before)
+
+    def test_silent_server_fails_after_the_accounts_time_out(self):
+        with ScriptedServer([["HANG"]]) as srv:
+            self.write("kestrix.dat", account_file(b"KX10", [("silent", "u", "p", "127.0.0.1", srv.port, 60, 2)]))
+            start = time.monotonic()
+            r = self.account("silent")
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(b"silent for 2 seconds", r.stderr)
+        self.assertLess(time.monotonic() - start, 10)
 
 
 if __name__ == "__main__":

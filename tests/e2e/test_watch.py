@@ -78,7 +78,8 @@ class Watch(unittest.TestCase):
         self.assertGreaterEqual(len([c for _, _, c in checked if c == "LIST"]), 2)
 
     def test_watch_needs_a_data_folder_and_seconds(self):
-        for args in (["--watch", "3"], ["--data", self.data_arg, "--watch", "x"]):
+        # An empty data folder has nothing to watch.
+        for args in (["--watch", "3"], ["--data", self.data_arg, "--watch", "x"], ["--data", self.data_arg, "--watch", "1"]):
             self.assertEqual(kxcheck(*args).returncode, 2, args)
 
 

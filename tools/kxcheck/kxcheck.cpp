@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,7 +46,7 @@ const char kUsage[] =
     "crc, marks (R read, D deleted, U uncertain, F friend, S spammer), priority,\n"
     "size, size text, UTC time, from, subject, to, attachments, filter reason,\n"
     "separated by tabs. Exit status: 0 checked, 1 the check failed, 2 bad arguments\n"
-    "(or no account NAME in DIR).\n"
+    "(or no account NAME, or none at all for --watch, in DIR).\n"
     "\n"
     "With --account the mailbox is the checker's account NAME: its server, login,\n"
     "port and time-out from DIR's kestrix.dat, its options from the registry\n"
@@ -74,14 +76,49 @@ struct Options {
 
 HANDLE gStop;
 
-// The filters of the data folder look at every fetched message.
-class FilterHooks : public CheckHooks {
+// The one-shot check's hooks: the data folder's filters, when given, look at
+// every fetched message, and a server silent for the account's time-out ends
+// the check as the checker's monitor would.
+class OneCheckHooks : public CheckHooks {
 public:
-    explicit FilterHooks(FilterSet& filters) : filters_(filters) {}
-    void evaluate(Message& message) override { filters_.evaluate(message); }
+    OneCheckHooks(FilterSet* filters, uint32_t timeoutSeconds)
+        : filters_(filters), timeoutMs_(uint64_t{timeoutSeconds} * 1000), deadline_(GetTickCount64() + timeoutMs_) {
+        if (timeoutMs_) watchdog_ = CreateThread(nullptr, 0, watch, this, 0, nullptr);
+    }
+    ~OneCheckHooks() override {
+        SetEvent(gStop);
+        if (watchdog_) {
+            WaitForSingleObject(watchdog_, INFINITE);
+            CloseHandle(watchdog_);
+        }
+    }
+    void touch(Account&) override { deadline_ = GetTickCount64() + timeoutMs_; }
+    void evaluate(Message& message) override {
+        if (filters_) filters_->evaluate(message);
+    }
+    bool silent() const { return silent_; }
 
 private:
-    FilterSet& filters_;
+    static DWORD WINAPI watch(void* p) {
+        auto& self = *static_cast<OneCheckHooks*>(p);
+        for (;;) {
+            uint64_t now = GetTickCount64(), deadline = self.deadline_;
+            if (now >= deadline) {
+                self.silent_ = true;
+                SetEvent(gStop);
+                return 0;
+            }
+            if (WaitForSingleObject(gStop, static_cast<DWORD>(std::min<uint64_t>(deadline - now, 0x7fffffff))) ==
+                WAIT_OBJECT_0)
+                return 0;
+        }
+    }
+
+    FilterSet* filters_;
+    const uint64_t timeoutMs_;
+    std::atomic<uint64_t> deadline_;
+    std::atomic<bool> silent_{false};
+    HANDLE watchdog_ = nullptr;
 };
 
 BOOL WINAPI onConsoleControl(DWORD) {
@@ -211,7 +248,7 @@ uint32_t setting(const char* name, uint32_t missing) {
 
 // InetConnectionType 1 in the registry means LAN.
 bool useModem() { return setting("InetConnectionType", 1) != 1; }
-bool dontCalcDeleted() { return setting("DontCalcDeleted", 0) == 1; }
+bool dontCalcDeletedSetting() { return setting("DontCalcDeleted", 0) == 1; }
 
 // The reports of the watched accounts, one line each.
 class WatchObserver : public CheckObserver {
@@ -224,11 +261,11 @@ public:
         std::fflush(stdout);
     }
     void evaluate(Message& message) override { filters_.evaluate(message); }
-    bool dontCalcDeleted() const override { return dontCalcDeletedSetting_; }
+    bool dontCalcDeleted() const override { return dontCalcDeleted_; }
 
 private:
     FilterSet& filters_;
-    bool dontCalcDeletedSetting_ = dontCalcDeleted();
+    bool dontCalcDeleted_ = dontCalcDeletedSetting();
     std::mutex lock_;
 };
 
@@ -238,6 +275,10 @@ int watch(uint32_t seconds, FilterSet& filters) {
     AccountList accounts;
     bool dirty = false;
     loadAccountSet(systemRegistry(), accounts, dirty, programDirectory() + "kestrix.wav");
+    if (accounts.empty()) {
+        std::fprintf(stderr, "kxcheck: no accounts in %s%s\n", programDirectory().c_str(), kAccountFileName);
+        return 2;
+    }
     std::vector<Account*> list;
     for (auto& a : accounts) list.push_back(a.get());
     WatchObserver observer(filters);
@@ -316,24 +357,23 @@ int main(int argc, char** argv) {
 
     SocketsLibrary sockets;
 
-    CheckHooks noFilters;
     std::unique_ptr<FilterSet> filters;
-    std::unique_ptr<FilterHooks> filterHooks;
-    if (!o.dataDir.empty()) {
-        filters = std::make_unique<FilterSet>(systemRegistry(), nullptr, programDirectory());
-        filterHooks = std::make_unique<FilterHooks>(*filters);
-    }
-    CheckHooks& hooks = filterHooks ? *filterHooks : noFilters;
+    if (!o.dataDir.empty()) filters = std::make_unique<FilterSet>(systemRegistry(), nullptr, programDirectory());
+    OneCheckHooks hooks(filters.get(), account->checkTimeout);
     WinSocketStream stream(gStop);
     Transport transport(*account, stream, hooks);
-    Pop3Session session(*account, transport, hooks, dontCalcDeleted());
+    Pop3Session session(*account, transport, hooks, dontCalcDeletedSetting());
     MessageList result;
     bool ok = transport.lookup() && session.connectAndLogin() && session.checkMailbox(result);
-    if (ok) session.quit();
+    if (ok) ok = session.quit();
     else transport.closeConnection();
 
     if (!ok) {
-        std::fprintf(stderr, "kxcheck: %s\n", account->errorText.empty() ? "the check failed" : account->errorText.c_str());
+        if (hooks.silent())
+            std::fprintf(stderr, "kxcheck: the server was silent for %u seconds\n", account->checkTimeout);
+        else
+            std::fprintf(stderr, "kxcheck: %s\n",
+                         account->errorText.empty() ? "the check failed" : account->errorText.c_str());
         return 1;
     }
     if (o.useAccount) {
