@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr DWORD kUrlTimeoutMs = 30000;
+constexpr DWORD kUrlAnswerLimit = 64 * 1024;
+
 class InternetHandle {
 public:
     explicit InternetHandle(HINTERNET h) : h_(h) {}
@@ -46,7 +49,8 @@ void launchFile(const std::string& path) {
     // No error box: a worker thread runs this, and the action fails silently.
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI;
+    // The worker has no message loop for the shell to finish the launch in.
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     info.lpVerb = "open";
     info.lpFile = path.c_str();
     info.nShow = SW_SHOWNORMAL;
@@ -63,14 +67,20 @@ void sendToUrl(const std::string& url) {
     if (url.empty()) return;
     InternetHandle session(InternetOpenA("Email Checker", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session.get()) return;
+    // A worker waits here; a server that never answers or never stops
+    // answering must not keep it past its check's silence deadline.
+    DWORD timeout = kUrlTimeoutMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+        InternetSetOptionA(session.get(), option, &timeout, sizeof timeout);
     std::string canonical;
     if (!canonicalize(url, canonical)) return;
     InternetHandle request(InternetOpenUrlA(session.get(), canonical.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
     if (request.get()) {
+        // The answer only tells the receiver got the request; read a little of it.
         char piece[1024];
-        DWORD got = 0;
-        while (InternetReadFile(request.get(), piece, sizeof piece, &got) && got > 0) {
-        }
+        DWORD got = 0, total = 0;
+        while (total < kUrlAnswerLimit && InternetReadFile(request.get(), piece, sizeof piece, &got) && got > 0)
+            total += got;
     } else {
         char text[2048];
         DWORD error = 0, length = sizeof text;

@@ -1,5 +1,7 @@
 // The evaluation of a new message against the filter set, on a worker thread
 // under the read lock, and the actions of a matching power filter.
+#include <optional>
+
 #include "core/EventLog.h"
 #include "core/MessageText.h"
 #include "core/TextUtil.h"
@@ -62,11 +64,20 @@ bool attachCondition(const PowerFilter& f, const Message& m) {
 }  // namespace
 
 void FilterSet::evaluate(Message& message) {
-    ReadLock hold(lock_);
-    if (!hold) return;
-    bool matched = friendsCheck(message) || powerCheck(message) || fromCheck(message) ||
-                   subjectCheck(message) || spammersCheck(message) || toCcCheck(message);
-    if (!matched) sizeCheck(message);
+    const PowerFilter* power = nullptr;
+    std::optional<PowerFilter> actions;
+    {
+        ReadLock hold(lock_);
+        if (!hold) return;
+        bool matched = friendsCheck(message) || (power = powerCheck(message)) || fromCheck(message) ||
+                       subjectCheck(message) || spammersCheck(message) || toCcCheck(message);
+        if (!matched) sizeCheck(message);
+        if (power) actions = *power;
+    }
+    // Actions may take long (a sound played to its end, a web request, the
+    // mail client answering): the lists must not stay locked meanwhile, or
+    // the user's changes and the other workers' evaluations time out.
+    if (actions) runActions(*actions, message);
 }
 
 bool FilterSet::dontCalcDeleted() const { return observer_ && observer_->dontCalcDeleted(); }
@@ -162,7 +173,7 @@ bool FilterSet::powerMatches(const PowerFilter& f, const Message& m) {
     return false;
 }
 
-bool FilterSet::powerCheck(Message& m) {
+const PowerFilter* FilterSet::powerCheck(Message& m) {
     for (const PowerFilter& f : powerList_) {
         if (f.disabled != 0 || !powerMatches(f, m)) continue;
         m.setFilterReason(describe(f));
@@ -172,10 +183,9 @@ bool FilterSet::powerCheck(Message& m) {
             m.setUncertain(true);
         else if (f.markAsDeleted)
             m.markDeleted(dontCalcDeleted());
-        runActions(f, m);
-        return true;
+        return &f;
     }
-    return false;
+    return nullptr;
 }
 
 void FilterSet::runActions(const PowerFilter& f, Message& m) {

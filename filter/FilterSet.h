@@ -65,7 +65,8 @@ public:
 
     bool friendsCheck(Message& message);
     bool spammersCheck(Message& message);
-    bool powerCheck(Message& message);
+    // The filter that matched, whose actions are still to run.
+    const PowerFilter* powerCheck(Message& message);
     bool fromCheck(Message& message);
     bool subjectCheck(Message& message);
     bool toCcCheck(Message& message);
