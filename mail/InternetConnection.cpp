@@ -3,6 +3,10 @@
 InternetConnection::InternetConnection(Dialer& dialer, std::function<bool()> useModem)
     : dialer_(dialer), useModem_(std::move(useModem)) {}
 
+InternetConnection::~InternetConnection() {
+    if (dialThread_.joinable()) dialThread_.join();
+}
+
 uint32_t InternetConnection::useCount() const {
     std::lock_guard<std::mutex> hold(lock_);
     return useCount_;
@@ -41,12 +45,37 @@ bool InternetConnection::ensureConnected(const std::function<bool(unsigned)>& pa
         // waits, ending on a stop request.
         if (!pause(100)) return false;
     }
-    bool dialled = dialer_.autodial();  // may take a minute: no lock is held
+    // Dialling may take a minute. It runs on a thread of its own, so that a
+    // stop request ends this check's wait; no lock is held meanwhile.
     {
+        // Under the lock, so that the new dial cannot end, and the next
+        // dialler join it, before it is stored.
         std::lock_guard<std::mutex> hold(lock_);
-        dialling_ = false;
-        if (!dialled) return false;
-        ++useCount_;
+        if (dialThread_.joinable()) dialThread_.join();  // an earlier dial, ended but for its return
+        dialAbandoned_ = false;
+        try {
+            dialThread_ = std::thread(&InternetConnection::dial, this);
+        } catch (...) {
+            dialling_ = false;
+            return false;
+        }
+    }
+    for (bool stop = false;;) {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (!dialling_) {
+                if (!dialled_) return false;
+                if (!stop) break;
+            } else if (stop) {
+                dialAbandoned_ = true;  // the dialling thread hangs up what it brings up
+                return false;
+            }
+        }
+        if (stop) {
+            releaseConnection();  // the line came up just as the check was told to stop
+            return false;
+        }
+        stop = !pause(100);
     }
     for (unsigned waited = 0; waited < kDialWaitMs; waited += 100) {
         if (dialer_.connectedState(flags)) return true;
@@ -55,6 +84,15 @@ bool InternetConnection::ensureConnected(const std::function<bool(unsigned)>& pa
     // The line never came up: this check does not use it.
     releaseConnection();
     return false;
+}
+
+void InternetConnection::dial() {
+    bool ok = dialer_.autodial();
+    std::lock_guard<std::mutex> hold(lock_);
+    dialling_ = false;
+    dialled_ = ok && !dialAbandoned_;
+    if (dialled_) ++useCount_;  // the use of the check that dialled
+    else if (ok) dialer_.hangup();  // nobody waits for this line any more
 }
 
 void InternetConnection::releaseConnection() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 // The auto-dial functions of the system (WinINet on Windows).
 class Dialer {
@@ -23,6 +24,10 @@ class InternetConnection {
 public:
     // `useModem` reads the setting (InetConnectionType 1: dial-up modem).
     InternetConnection(Dialer& dialer, std::function<bool()> useModem);
+    // Waits for a dial that a stopped check left behind.
+    ~InternetConnection();
+    InternetConnection(const InternetConnection&) = delete;
+    InternetConnection& operator=(const InternetConnection&) = delete;
 
     // Before a check: true when the check may go to the network. `pause`
     // waits the given milliseconds and returns false when the check is to
@@ -37,10 +42,15 @@ public:
     static constexpr unsigned kDialWaitMs = 60000;
 
 private:
+    void dial();
+
     Dialer& dialer_;
     std::function<bool()> useModem_;
-    mutable std::mutex lock_;  // the fields below
-    bool dialling_ = false;    // one check dials; the others wait for it
+    std::thread dialThread_;      // started only by the check that set dialling_
+    mutable std::mutex lock_;     // the fields below
+    bool dialling_ = false;       // one check dials; the others wait for it
+    bool dialAbandoned_ = false;  // the dialling check was stopped
+    bool dialled_ = false;        // the last dial brought the line up for its check
     uint32_t useCount_ = 0;
     bool foundConnected_ = false;
 };

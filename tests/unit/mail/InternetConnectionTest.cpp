@@ -79,3 +79,23 @@ TEST(InternetConnection, UseCountStaysExactUnderConcurrentChecks) {
     EXPECT_EQ(dialled.useCount(), 0u);
     EXPECT_EQ(line.dials, line.hangups);
 }
+
+TEST(InternetConnection, AStopEndsTheWaitForADialAndItsLineIsHungUp) {
+    struct SlowDial : FakeDialer {
+        std::atomic<bool> go{false};
+        bool autodial() override {
+            while (!go) std::this_thread::yield();
+            return FakeDialer::autodial();
+        }
+    } line;
+    {
+        InternetConnection c(line, [] { return true; });
+        int pauses = 0;
+        EXPECT_FALSE(c.ensureConnected([&](unsigned) { return ++pauses < 3; }));
+        EXPECT_EQ(pauses, 3);
+        line.go = true;  // the dial ends after the check gave up
+    }
+    EXPECT_EQ(line.dials, 1);
+    EXPECT_EQ(line.hangups, 1);
+    EXPECT_FALSE(line.up);
+}
