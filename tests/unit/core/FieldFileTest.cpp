@@ -8,27 +8,12 @@
 #include "core/FieldFile.h"
 #include "core/FileIO.h"
 #include "core/MessageText.h"
-#include "core/UserMessage.h"
+#include "unit/mail/PersistSupport.h"
+
+using namespace persist;
 
 namespace {
-std::vector<std::pair<uint32_t, std::vector<std::string>>> gShown;
-
-class FieldFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        gShown.clear();
-        previous_ = setUserMessageHandler(
-            [](uint32_t id, const std::vector<std::string>& inserts) { gShown.push_back({id, inserts}); });
-    }
-    void TearDown() override { setUserMessageHandler(previous_); }
-    UserMessageHandler previous_ = nullptr;
-};
-
-std::string le32(uint32_t v) {
-    std::string s;
-    for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
-    return s;
-}
+using FieldFileTest = BoxesTest;
 
 // Two account-file-like records: two strings and three integers each.
 std::string sample() {
@@ -77,7 +62,7 @@ TEST_F(FieldFileTest, LayoutAndRoundTrip) {
     ASSERT_TRUE(readAll(sample(), strings));
     EXPECT_EQ(strings,
               (std::vector<std::string>{"work", "pop3://u:p@mail/", "110 -1 1", "", "pop3://u:p@mail/", "110 -1 1"}));
-    EXPECT_TRUE(gShown.empty());
+    EXPECT_TRUE(shown().empty());
 }
 
 TEST_F(FieldFileTest, TruncationAtEveryOffsetFailsCleanly) {
@@ -90,14 +75,13 @@ TEST_F(FieldFileTest, TruncationAtEveryOffsetFailsCleanly) {
         EXPECT_FALSE(readAll(std::string_view(copy.get(), cut), strings)) << cut;
         EXPECT_LE(strings.size(), 3u) << cut;
     }
-    gShown.clear();
+    shown().clear();
     uint32_t v;
-    std::string magic;
-    std::string shortField = std::string("KX10") + le32(1) + "\x01\x02";
+    std::string magic, shortField = std::string("KX10") + le32(1) + "\x01\x02";
     FieldReader r(shortField, "BaseFilter");
     EXPECT_FALSE(r.readHeader(magic, v) && r.readU32(v));
     EXPECT_EQ(r.failure(), FieldReader::Failure::Truncated);
-    EXPECT_TRUE(gShown.empty());  // a short fixed field is silent
+    EXPECT_TRUE(shown().empty());  // a short fixed field is silent
 }
 
 TEST_F(FieldFileTest, DamagedStringsShowTheUnexpectedErrorBox) {
@@ -111,13 +95,11 @@ TEST_F(FieldFileTest, DamagedStringsShowTheUnexpectedErrorBox) {
         {"past the end", le32(8), "abcd"},
     };
     for (const Row& row : rows) {
-        gShown.clear();
+        shown().clear();
         bool ok;
         EXPECT_EQ(readOneString(std::string("KX10") + le32(1) + row.count + row.rest, ok), "untouched") << row.what;
         EXPECT_FALSE(ok) << row.what;
-        ASSERT_EQ(gShown.size(), 1u) << row.what;
-        EXPECT_EQ(gShown[0].first, MSG_UnexpectedErrorIn);
-        EXPECT_EQ(gShown[0].second, std::vector<std::string>{"BaseFilter"});
+        EXPECT_EQ(shown(), (Shown{{MSG_UnexpectedErrorIn, {"BaseFilter"}}})) << row.what;
     }
     bool ok;  // the largest accepted count is 0x1FFFE
     std::string largest = std::string("KX10") + le32(1) + le32(0x1FFFE) + std::string(0x1FFFE, 'a');
@@ -138,11 +120,10 @@ TEST_F(FieldFileTest, DeferredMessagesWaitForTheOutermostScope) {
             DeferUserMessages inner;
             showUserMessage(2);
         }
-        EXPECT_TRUE(gShown.empty());
+        EXPECT_TRUE(shown().empty());
     }
     showUserMessage(3);
-    using Shown = std::vector<std::pair<uint32_t, std::vector<std::string>>>;
-    EXPECT_EQ(gShown, (Shown{{1, {"a"}}, {2, {}}, {3, {}}}));
+    EXPECT_EQ(shown(), (Shown{{1, {"a"}}, {2, {}}, {3, {}}}));
 }
 
 TEST(FileIO, AtomicWriteReplacesOrReportsAndKeepsTheOldFile) {

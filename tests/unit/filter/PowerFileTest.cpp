@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "filter/PowerFile.h"
 
 namespace {

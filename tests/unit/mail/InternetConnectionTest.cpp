@@ -11,11 +11,12 @@ namespace {
 struct FakeDialer : Dialer {
     uint32_t flags = kRasInstalled | kModem;
     std::atomic<bool> up{false};
-    bool dialWorks = true;
+    std::atomic<int> polls{0};  // state reads since the last dial ended
+    bool dialWorks = true, lineComesUp = true;
     int dials = 0, hangups = 0;
     bool available() const override { return true; }
-    bool connectedState(uint32_t& f) override { return f = flags, up; }
-    bool autodial() override { return ++dials, up = dialWorks; }
+    bool connectedState(uint32_t& f) override { return ++polls, f = flags, up; }
+    bool autodial() override { return ++dials, up = dialWorks && lineComesUp, polls = 0, dialWorks; }
     void hangup() override { ++hangups, up = false; }
 };
 
@@ -23,45 +24,40 @@ bool noPause(unsigned) { return true; }
 
 }  // namespace
 
-TEST(InternetConnection, LineFoundUpOrOnTheLanIsNeitherDialledNorHungUp) {
-    for (bool lan : {true, false}) {
+// Two checks in turn: only a line this object dialled is hung up, and only
+// after the last check that used it; a check that got no line holds no use.
+TEST(InternetConnection, DialsOnlyWhenNeededAndHangsUpAfterTheLastUse) {
+    const struct {
+        const char* what;
+        bool lan, modem, up, dialWorks, lineComesUp, stopInPoll, ok;
+        int dials, hangups;
+    } rows[] = {
+        {"on the LAN", true, false, false, true, true, false, true, 0, 0},
+        {"line found up", false, true, true, true, true, false, true, 0, 0},
+        {"dialled", false, true, false, true, true, false, true, 1, 1},
+        {"dial fails", false, true, false, false, true, false, false, 2, 0},
+        {"line never comes up", false, true, false, true, false, false, false, 2, 0},  // the 60-second poll ends
+        {"stopped while the line comes up", false, true, false, true, false, true, false, 2, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
         FakeDialer d;
-        if (lan) d.flags |= Dialer::kLan;
-        d.up = !lan;
-        InternetConnection c(d, [lan] { return !lan; });
-        EXPECT_TRUE(c.ensureConnected(noPause));
-        c.releaseConnection();
-        EXPECT_EQ(d.dials + d.hangups, 0) << lan;
+        if (r.lan) d.flags |= Dialer::kLan;
+        d.up = r.up, d.dialWorks = r.dialWorks, d.lineComesUp = r.lineComesUp;
+        InternetConnection c(d, [&r] { return r.modem; });
+        // A stop in the poll for the dialled line: the dial has ended and the state was read since.
+        auto pause = [&](unsigned) { return !(r.stopInPoll && c.useCount() > 0 && d.polls > 0); };
+        EXPECT_EQ(c.ensureConnected(pause), r.ok);
+        EXPECT_EQ(c.ensureConnected(pause), r.ok);
+        EXPECT_EQ(d.dials, r.dials);
+        if (r.ok) {
+            c.releaseConnection();
+            EXPECT_EQ(d.hangups, 0);
+            c.releaseConnection();
+        }
+        EXPECT_EQ(d.hangups, r.hangups);
+        EXPECT_EQ(c.useCount(), 0u);
     }
-}
-
-TEST(InternetConnection, DialledLineHangsUpAfterTheLastCheck) {
-    FakeDialer d;
-    InternetConnection c(d, [] { return true; });
-    EXPECT_TRUE(c.ensureConnected(noPause));
-    EXPECT_TRUE(c.ensureConnected(noPause));
-    EXPECT_EQ(d.dials, 1);
-    c.releaseConnection();
-    EXPECT_EQ(d.hangups, 0);
-    c.releaseConnection();
-    EXPECT_EQ(d.hangups, 1);
-    EXPECT_EQ(c.useCount(), 0u);
-}
-
-TEST(InternetConnection, FailedDialAndALineThatNeverComesUpHoldNoUse) {
-    FakeDialer d;
-    d.dialWorks = false;
-    InternetConnection c(d, [] { return true; });
-    EXPECT_FALSE(c.ensureConnected(noPause));
-    EXPECT_EQ(c.useCount(), 0u);
-
-    struct SlowLine : FakeDialer {
-        bool autodial() override { return ++dials, true; }
-    } slow;
-    InternetConnection c2(slow, [] { return true; });
-    int pauses = 0;
-    EXPECT_FALSE(c2.ensureConnected([&](unsigned) { return ++pauses < 5; }));
-    EXPECT_EQ(c2.useCount(), 0u);
 }
 
 TEST(InternetConnection, UseCountStaysExactUnderConcurrentChecks) {

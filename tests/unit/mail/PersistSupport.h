@@ -1,5 +1,5 @@
-// Shared by the account-file and read-marks tests: the error boxes shown, and
-// account files built byte by byte, apart from the program's writer.
+// Shared by the field-file, account-file and read-marks tests: the error boxes
+// shown, and account files built byte by byte, apart from the program's writer.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -13,8 +13,10 @@
 
 namespace persist {
 
-inline std::vector<std::pair<uint32_t, std::vector<std::string>>>& shown() {
-    static std::vector<std::pair<uint32_t, std::vector<std::string>>> boxes;
+using Shown = std::vector<std::pair<uint32_t, std::vector<std::string>>>;  // id, inserts
+
+inline Shown& shown() {
+    static Shown boxes;
     return boxes;
 }
 

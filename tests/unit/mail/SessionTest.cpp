@@ -47,6 +47,12 @@ struct Session {
         EXPECT_TRUE(pop.connectAndLogin());
         return pop.checkMailbox(result);
     }
+    // A message of the list the check before left, for the caller to mark.
+    Message& previous(const std::string& id) {
+        account.messages.push_back(std::make_unique<Message>(
+            std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + id}, 120));
+        return *account.messages.back();
+    }
 };
 
 }  // namespace
@@ -134,10 +140,7 @@ TEST(Pop3Session, QuitFailsWhenDeletionsMayNotHaveHappened) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.errorText);
         Session s;
-        MessageList old;
-        old.push_back(std::make_unique<Message>(std::vector<std::string>{"Message-ID: <a@x>"}, 120));
-        if (row.dele) old[0]->markDeleted(false);
-        s.account.replaceMessages(std::move(old));
+        if (row.dele) s.previous("a").markDeleted(false);
         s.account.msgDeletion = DeletionMode::Without;
         auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(1), top("a@x", "one")});
         if (row.dele) c.chunks.push_back("+OK\r\n");
@@ -150,12 +153,8 @@ TEST(Pop3Session, QuitFailsWhenDeletionsMayNotHaveHappened) {
 
 TEST(Pop3Session, MarksCarryOverByIdentity) {
     Session s;
-    MessageList old;
-    for (std::string id : {"a", "b"})
-        old.push_back(
-            std::make_unique<Message>(std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + id}, 1));
-    old[0]->markRead();
-    s.account.replaceMessages(std::move(old));
+    s.previous("a").markRead();
+    s.previous("b");
     s.stream.add({kGreeting, "+OK\r\n", listing(3), top("new@x", "new"), top("a@x", "a"), top("b@x", "b")});
     ASSERT_TRUE(s.check());
     ASSERT_EQ(s.result.size(), 3u);
@@ -179,10 +178,7 @@ TEST(Pop3Session, DeletionModesDecideWhichMarkedMessagesGo) {
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<uint32_t>(row.mode));
         Session s;
-        MessageList old;
-        old.push_back(std::make_unique<Message>(std::vector<std::string>{"Message-ID: <a@x>", "Subject: one"}, 120));
-        old[0]->markDeleted(false);
-        s.account.replaceMessages(std::move(old));
+        s.previous("a").markDeleted(false);
         s.account.msgDeletion = row.mode;
         s.hooks.answer = row.confirm;
         auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(2), top("a@x", "one")});
