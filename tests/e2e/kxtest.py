@@ -1,8 +1,11 @@
 """Shared helpers of the end-to-end tests: where the programs are, how to run
-them under Wine, and the server fixtures of tools/."""
+them under Wine, the server fixtures of tools/, and kxcheck's output."""
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
+import zlib
 
 SOURCE = os.environ.get("KX_SOURCE", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BIN = os.environ.get("KX_BIN", os.path.join(SOURCE, "build", "win", "bin"))
@@ -22,3 +25,29 @@ def run_program(name, *args, timeout=120, env=None):
 
 def kxcheck(*args, **kw):
     return run_program("kxcheck.exe", *args, **kw)
+
+
+def kxcheck_at(port, *args, user="user", password="pass"):
+    """One check of the mailbox on 127.0.0.1:port."""
+    return kxcheck("--server", "127.0.0.1", "--port", port, "--user", user, "--password", password, *args)
+
+
+def rows(stdout):
+    """kxcheck's message lines, each as its list of fields."""
+    return [line.split(b"\t") for line in stdout.split(b"\n") if line]
+
+
+def crc(data):
+    """The identity CRC: the published table, register from 0, no final inversion."""
+    return zlib.crc32(data, 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+
+def data_folder(test, files=None):
+    """A folder of `files` ({name: bytes}) that goes when `test` ends: its path,
+    and the same path as the programs see it under Wine."""
+    path = tempfile.mkdtemp(prefix="kx-data-")
+    test.addCleanup(shutil.rmtree, path, True)
+    for name, data in (files or {}).items():
+        with open(os.path.join(path, name), "wb") as f:
+            f.write(data)
+    return path, "Z:" + path.replace("/", "\\")

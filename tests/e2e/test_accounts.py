@@ -3,15 +3,12 @@ the older plain format), options from the Wine prefix's registry, read marks
 carried over through the account's read-marks file."""
 import hashlib
 import os
-import shutil
 import struct
 import subprocess
-import tempfile
 import time
 import unittest
-import zlib
 
-from kxtest import BIN, WINE_RUN, ScriptedServer, kxcheck
+from kxtest import BIN, WINE_RUN, ScriptedServer, crc, data_folder, kxcheck, rows
 
 PREFIX = os.path.join(os.path.dirname(os.path.abspath(BIN)), "wineprefix")
 ACCOUNTS = "HKEY_CURRENT_USER\\SOFTWARE\\Kestrix, Inc.\\Kestrix\\Accounts"
@@ -19,24 +16,17 @@ KEY = bytes([0xD5, 0x62, 0x9E, 0x3B])  # 0x3B9E62D5, little-endian
 ACP = "cp1252"  # the prefix's ANSI code page; AccountsTest asks the prefix
 
 
-def crc(data):  # register from 0, no final inversion
-    return zlib.crc32(data, 0xFFFFFFFF) ^ 0xFFFFFFFF
-
-
 def text_field(text):
     data = text.encode("utf-16-le")
     return struct.pack("<I", len(data)) + data
-
-
-def ansi_to_text(raw):  # bytes the code page leaves undefined keep their value
-    return "".join(bytes([b]).decode(ACP, errors="ignore") or chr(b) for b in raw)
 
 
 def url_field(url, scramble):
     raw = url.encode(ACP)
     if scramble:
         raw = bytes(b ^ KEY[i % 4] for i, b in enumerate(raw))
-    return text_field(ansi_to_text(raw))
+    # Bytes the code page leaves undefined keep their value.
+    return text_field("".join(bytes([b]).decode(ACP, errors="ignore") or chr(b) for b in raw))
 
 
 def account_file(magic, accounts):
@@ -55,10 +45,6 @@ def message(n):
 
 def message_crc(n):
     return "%x" % crc(b"<m%d@kx.test>" % n)
-
-
-def rows(stdout):
-    return [tuple(line.split(b"\t")[:2]) for line in stdout.split(b"\n") if line]
 
 
 def wine_tool(*args):
@@ -82,8 +68,7 @@ class AccountsTest(unittest.TestCase):
         cls.letters = "".join(c for c in "\u00fc\u00c6\u00e9\u0436\u0161\u00f1" if len(c.encode(ACP, "ignore")) == 1)
 
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="kx-accounts-")
-        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+        self.dir, self.data_arg = data_folder(self)
 
     def write(self, name, data):
         with open(os.path.join(self.dir, name), "wb") as f:
@@ -97,17 +82,13 @@ class AccountsTest(unittest.TestCase):
         """Imported by Wine's own reg tool, so the key name keeps its national letters."""
         self.addCleanup(wine_tool, "reg", "delete", ACCOUNTS + "\\" + name, "/f")
         lines = ["Windows Registry Editor Version 5.00", "", "[%s\\%s]" % (ACCOUNTS, name)]
-        for value, number in values.items():
-            lines.append('"%s"=dword:%08x' % (value, number))
-        path = os.path.join(self.dir, "options.reg")
-        with open(path, "wb") as f:
-            f.write(b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le"))
-        r = wine_tool("reg", "import", "Z:" + path.replace("/", "\\"))
+        lines += ['"%s"=dword:%08x' % value for value in values.items()]
+        self.write("options.reg", b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le"))
+        r = wine_tool("reg", "import", self.data_arg + "\\options.reg")
         self.assertEqual(r.returncode, 0, r.stderr)
-        os.remove(path)
 
     def account(self, name, *args):
-        return kxcheck("--account", name, "--data", "Z:" + self.dir.replace("/", "\\"), "--log", *args)
+        return kxcheck("--account", name, "--data", self.data_arg, "--log", *args)
 
     def test_scrambled_file_options_and_read_marks(self):
         self.assertTrue(self.letters, ACP)
@@ -133,7 +114,8 @@ class AccountsTest(unittest.TestCase):
         self.assertIn("Account %s: server=127.0.0.1 port=%d user=bob@example.org interval=777 timeout=55 "
                       "lines=3 apop=no marks=2" % (name, srv.port), log)
         self.assertNotIn(password, log.replace("PASS " + password, ""))
-        self.assertEqual(rows(r.stdout), [(message_crc(n).encode(), b"R" if n == 2 else b"-") for n in (1, 2, 3)])
+        self.assertEqual([row[:2] for row in rows(r.stdout)],
+                         [[message_crc(n).encode(), b"R" if n == 2 else b"-"] for n in (1, 2, 3)])
         # The marks file now holds this check's messages; the account file is untouched.
         self.assertEqual(self.read(marks).decode(), "".join(
             "MessageCrc32=%s\r\nMessageReaded=%s\r\n" % (message_crc(n), "yes" if n == 2 else "no")

@@ -1,13 +1,10 @@
 """kxcheck with a data folder of filter files written here, independently of
 the program's own writers: the marks and filter reasons it prints, and the
 DELE commands of "auto deletion of filtered" for exactly the marked mail."""
-import os
-import shutil
 import struct
-import tempfile
 import unittest
 
-from kxtest import Dovecot, ScriptedServer, kxcheck
+from kxtest import Dovecot, ScriptedServer, data_folder, kxcheck_at, rows
 
 
 def word_record(words, uncertain=False, use_case=False):
@@ -54,26 +51,17 @@ MAILBOX = [
 
 class FiltersFromADataFolder(unittest.TestCase):
     def setUp(self):
-        self.data = tempfile.mkdtemp(prefix="kx-filters-")
-        self.addCleanup(shutil.rmtree, self.data, True)
-        for name, content in FILES.items():
-            with open(os.path.join(self.data, name), "wb") as f:
-                f.write(content)
-        self.data_arg = "Z:" + self.data.replace("/", "\\")
+        _, self.data_arg = data_folder(self, FILES)
 
     def test_marks_and_reasons_against_dovecot(self):
         with Dovecot({"bob": ("pw", [m for m, _, _ in MAILBOX])}) as dovecot:
-            r = kxcheck("--server", "127.0.0.1", "--port", dovecot.port, "--user", "bob", "--password", "pw",
-                        "--data", self.data_arg, "--lines", "5")
+            r = kxcheck_at(dovecot.port, "--data", self.data_arg, "--lines", "5", user="bob", password="pw")
         self.assertEqual(r.returncode, 0, r.stderr)
-        out = [line.split(b"\t") for line in r.stdout.split(b"\n") if line]
-        self.assertEqual([(row[1], row[10]) for row in out], [(marks, reason) for _, marks, reason in MAILBOX])
+        self.assertEqual([(row[1], row[10]) for row in rows(r.stdout)], [(marks, why) for _, marks, why in MAILBOX])
 
     def test_auto_deletion_deletes_only_what_the_filters_marked(self):
-        scripts = [{"messages": [m.replace("\n", "\r\n") for m, _, _ in MAILBOX]}]
-        with ScriptedServer(scripts) as srv:
-            r = kxcheck("--server", "127.0.0.1", "--port", srv.port, "--user", "user", "--password", "pass",
-                        "--data", self.data_arg, "--deletion", "auto")
+        with ScriptedServer([{"messages": [m.replace("\n", "\r\n") for m, _, _ in MAILBOX]}]) as srv:
+            r = kxcheck_at(srv.port, "--data", self.data_arg, "--deletion", "auto")
             commands = [c for _, _, c in srv.transcript()]
         self.assertEqual(r.returncode, 0, r.stderr)
         expected = ["DELE %d" % (i + 1) for i, (_, marks, _) in enumerate(MAILBOX) if b"D" in marks]

@@ -1,13 +1,9 @@
 """kxcheck against the real POP3 server (Dovecot) and against the scripted
 faulty one: the lines it prints, its exit status and the commands it sends."""
 import hashlib
-import os
-import poplib
-import time
 import unittest
-import zlib
 
-from kxtest import Dovecot, ScriptedServer, kxcheck
+from kxtest import Dovecot, ScriptedServer, crc, data_folder, kxcheck, kxcheck_at, rows
 
 PLAIN = (b"From: Ann Example <ann@example.org>\nTo: bob@example.org\nSubject: Lunch\n"
          b"Date: Tue, 1 Jul 2003 10:52:37 +0200\nMessage-ID: <lunch-1@example.org>\nX-Priority: 1\n\n"
@@ -26,32 +22,19 @@ NO_ID = b"From: x@example.org\nSubject: no id\nDate: Fri, 4 Jul 2003 00:00:00 +0
 MAILBOX = [PLAIN, KOI8, MULTIPART, NO_ID]
 
 
-def rows(stdout):
-    return [line.split(b"\t") for line in stdout.split(b"\n") if line]
-
-
-def crc(data):
-    # The identity CRC: the published table, register from 0, no final inversion.
-    return zlib.crc32(data, 0xFFFFFFFF) ^ 0xFFFFFFFF
-
-
 class AgainstDovecot(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.dovecot = Dovecot({"apop": ("pa:ss@word", MAILBOX), "plain": ("secret", [PLAIN])})
         cls.dovecot.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.dovecot.stop()
-
-    def check(self, *args, user="apop", password="pa:ss@word"):
-        return kxcheck("--server", "127.0.0.1", "--port", self.dovecot.port, "--user", user,
-                       "--password", password, *args)
+        cls.addClassCleanup(cls.dovecot.stop)
 
     def test_prints_every_message_as_the_checker_sees_it(self):
-        r = self.check()
+        r = kxcheck_at(self.dovecot.port, "--log", user="apop", password="pa:ss@word")
         self.assertEqual(r.returncode, 0, r.stderr)
+        # Dovecot took the APOP login: no second attempt with USER.
+        self.assertIn(b"Request for server 127.0.0.1: APOP apop ", r.stderr)
+        self.assertNotIn(b"Request for server 127.0.0.1: USER", r.stderr)
         out = rows(r.stdout)
         self.assertEqual(len(out), 4)
         for row in out:
@@ -70,34 +53,39 @@ class AgainstDovecot(unittest.TestCase):
         self.assertEqual(multi[9], b"report.pdf|data.csv")
         self.assertEqual(noid[7], b"no id")
 
-    def test_user_pass_and_line_count(self):
-        r = self.check("--no-apop", "--lines", "0", user="plain", password="secret")
+    def test_user_pass_line_count_and_log(self):
+        r = kxcheck_at(self.dovecot.port, "--no-apop", "--lines", "0", "--log", user="plain", password="secret")
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(len(rows(r.stdout)), 1)
-
-    def test_log_masks_the_password(self):
-        r = self.check("--no-apop", "--log", user="plain", password="secret")
-        self.assertEqual(r.returncode, 0, r.stderr)
         log = r.stderr.decode("latin-1")
         self.assertIn("Request for server 127.0.0.1: PASS\n", log)
+        self.assertIn("Request for server 127.0.0.1: TOP 1 0\n", log)
         self.assertNotIn("secret", log)
         self.assertRegex(log, r"\d\d\.\d\d\.\d{4} \d\d\.\d\d\.\d\d Connect to mail_server: account=")
 
-    def test_bad_arguments(self):
-        for args in ([], ["--server", "h"], ["--server", "h", "--user", "u", "--password", "p", "--port", "x"],
-                     ["--server", "h", "--user", "u", "--password", "p", "--deletion", "sometimes"]):
-            r = kxcheck(*args)
-            self.assertEqual(r.returncode, 2, args)
-            self.assertIn(b"usage:", r.stderr)
-            self.assertEqual(r.stdout, b"")
+    def test_usage_and_exit_status_2(self):
+        r = kxcheck("--help")
+        self.assertEqual(r.returncode, 0)
+        self.assertIn(b"usage: kxcheck --server HOST", r.stdout)
+        _, empty = data_folder(self)
+        login = ["--server", "h", "--user", "u", "--password", "p"]
+        for args, says in [([], b"usage:"), (["--server", "h"], b"usage:"), (login + ["--port", "x"], b"usage:"),
+                           (login + ["--deletion", "sometimes"], b"usage:"), (["--watch", "3"], b"usage:"),
+                           (["--data", empty, "--watch", "x"], b"usage:"),
+                           (["--data", empty, "--watch", "1"], b"kxcheck: no accounts in "),
+                           (["--data", empty, "--account", "nobody"], b'kxcheck: no account "nobody" in ')]:
+            with self.subTest(args):
+                r = kxcheck(*args)
+                self.assertEqual((r.returncode, r.stdout), (2, b""))
+                self.assertIn(says, r.stderr)
+
 
 class AgainstScriptedFaults(unittest.TestCase):
     def check(self, scripts, *args):
         with ScriptedServer(scripts) as srv:
-            r = kxcheck("--server", "127.0.0.1", "--port", srv.port, "--user", "user", "--password", "pass", *args)
-            return r, srv.transcript()
+            return kxcheck_at(srv.port, *args), srv.transcript()
 
-    def test_command_sequence_digest_and_deletion(self):
+    def test_command_sequence_digest_and_line_count(self):
         greeting = "+OK ready <42.1@kx>"
         msg = "From: a@x\r\nSubject: s\r\nMessage-ID: <m@x>\r\n\r\n" + "\r\n".join("l%d" % i for i in range(20))
         r, t = self.check([{"greeting": greeting, "messages": [msg]}], "--lines", "7")

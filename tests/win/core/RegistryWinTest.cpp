@@ -43,9 +43,9 @@ TEST(RealRegistry, InterfaceMatchesTheSystem) {
     EXPECT_EQ(n, 0x030201u);
     EXPECT_FALSE(key.readNumber("Text", n) || key.readString("Missing", s));
 
-    RegKey sub1, sub2;
-    sub1.create(reg, kRegCurrentUser, base + "\\A\\Sub1", RegAccess::AllAccess);
-    sub2.create(reg, kRegCurrentUser, base + "\\A\\Sub2", RegAccess::AllAccess);
+    RegKey subs[2];
+    for (int i = 0; i < 2; ++i)
+        subs[i].create(reg, kRegCurrentUser, base + "\\A\\Sub" + std::to_string(i + 1), RegAccess::AllAccess);
     std::set<std::string> seen;
     std::string name;
     for (uint32_t i = 0; reg.enumKey(key.handle(), i, name) == kRegOk; ++i) seen.insert(name);
@@ -53,9 +53,7 @@ TEST(RealRegistry, InterfaceMatchesTheSystem) {
     EXPECT_EQ(key.deleteValue("Text"), kRegOk);
     EXPECT_EQ(key.deleteValue("Text"), kRegFileNotFound);
     EXPECT_NE(reg.deleteKey(kRegCurrentUser, base + "\\A"), kRegOk);  // not while it has subkeys
-    key.close();
-    sub1.close();
-    sub2.close();
+    for (RegKey* k : {&key, &subs[0], &subs[1]}) k->close();
     EXPECT_EQ(reg.deleteTree(kRegCurrentUser, base), kRegOk);
     EXPECT_FALSE(key.open(reg, kRegCurrentUser, base, RegAccess::Read));
 

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "filter/FilterActions.h"
@@ -21,38 +22,27 @@ public:
         WSADATA wsa;
         WSAStartup(MAKEWORD(2, 2), &wsa);
         listen_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
+        sockaddr_in addr{AF_INET, 0, {}, {}};
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int len = sizeof addr;
         if (bind(listen_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(listen_, 4) != 0) return;
         getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
         base = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
-        thread_ = std::thread([this] {
-            while (serveOne()) {
-            }
+        thread_ = std::thread([this, s = listen_] {
+            for (SOCKET c; (c = accept(s, nullptr, nullptr)) != INVALID_SOCKET; closesocket(c)) serve(c);
         });
     }
-    ~HttpListener() {
-        stop();
-        WSACleanup();
-    }
+    ~HttpListener() { requests(), WSACleanup(); }
     // The request lines; the action has read its answer, so all have arrived.
     std::vector<std::string> requests() {
-        stop();
+        closesocket(std::exchange(listen_, INVALID_SOCKET));  // ends the waiting accept
+        if (thread_.joinable()) thread_.join();
         return requests_;
     }
     std::string base;
 
 private:
-    void stop() {
-        if (!thread_.joinable()) return;
-        closesocket(listen_);  // ends the waiting accept
-        thread_.join();
-    }
-    bool serveOne() {
-        SOCKET c = accept(listen_, nullptr, nullptr);
-        if (c == INVALID_SOCKET) return false;
+    void serve(SOCKET c) {
         std::string request;
         char buf[4096];
         for (int n; request.find("\r\n\r\n") == std::string::npos && (n = recv(c, buf, sizeof buf, 0)) > 0;)
@@ -63,10 +53,9 @@ private:
         shutdown(c, SD_SEND);
         while (recv(c, buf, sizeof buf, 0) > 0) {
         }
-        return closesocket(c), true;
     }
 
-    SOCKET listen_ = INVALID_SOCKET;
+    SOCKET listen_;
     std::thread thread_;
     std::vector<std::string> requests_;
 };

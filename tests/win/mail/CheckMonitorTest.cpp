@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,9 +33,12 @@ struct Report {
 class Recorder : public CheckObserver {
 public:
     void accountChanged(Account& a) override {
-        std::lock_guard<std::mutex> hold(lock_);
-        reports_.push_back({a.name, a.state, Clock::now()});
-        changed_.notify_all();
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            reports_.push_back({a.name, a.state, Clock::now()});
+            changed_.notify_all();
+        }
+        if (onReport) onReport(a);
     }
     void newMailFound(Account&) override { ++newMail; }
     // Waits until `account` has reached `state` `times` times.
@@ -57,6 +61,7 @@ public:
         return out;
     }
     std::atomic<int> newMail{0};
+    std::function<void(Account&)> onReport;  // set before the monitor starts
 
 private:
     std::mutex lock_;
@@ -71,7 +76,8 @@ struct NoDial : Dialer {
     void hangup() override {}
 };
 
-const char kMailbox[] = R"({"messages": ["Subject: one\r\n\r\nx", "Subject: two\r\n\r\ny"]})";
+const std::string kMailbox = R"({"messages": ["Subject: one\r\n\r\nx", "Subject: two\r\n\r\ny"]})";
+const std::string kOnHost2 = R"({"host": "127.0.0.2", "scripts": [)" + kMailbox + "]}";
 
 struct MonitorFixture : ::testing::Test {
     Recorder recorder;
@@ -81,15 +87,10 @@ struct MonitorFixture : ::testing::Test {
     std::vector<std::unique_ptr<Account>> accounts;
 
     Account& add(const std::string& name, const ScriptedServer& server, const std::string& host = "127.0.0.1") {
-        auto a = std::make_unique<Account>();
-        a->name = name;
-        a->server = host;
-        a->port = static_cast<uint32_t>(server.port());
-        a->user = "user";
-        a->password = "pass";
-        a->checkInterval = 3600;
-        accounts.push_back(std::move(a));
-        return *accounts.back();
+        Account& a = *accounts.emplace_back(std::make_unique<Account>());
+        a.name = name, a.server = host, a.port = static_cast<uint32_t>(server.port());
+        a.user = "user", a.password = "pass", a.checkInterval = 3600;
+        return a;
     }
     void start() {
         std::vector<Account*> list;
@@ -105,6 +106,12 @@ struct MonitorFixture : ::testing::Test {
         monitor.stopWorker(a);
         monitor.unlock_monitor();
         return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t);
+    }
+    // "Check" in the user interface: stop, not started, start.
+    void checkNow(Account& a) {
+        stop(a);
+        a.state = AccountState::NotStarted;
+        ASSERT_TRUE(monitor.startWorker(a));
     }
     void TearDown() override {
         monitor.stopAllWorkers();
@@ -131,7 +138,7 @@ TEST_F(MonitorFixture, AccountsOfOneServerTakeTurns) {
 }
 
 TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
-    ScriptedServer server(std::string(R"([["HANG"], )") + kMailbox + "]");
+    ScriptedServer server(R"([["HANG"], )" + kMailbox + "]");
     Account& a = add("silent", server);
     a.checkTimeout = 1;
     auto begun = Clock::now();
@@ -153,7 +160,7 @@ TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
 TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
     ScriptedServer silent(R"([["HANG"]])");
     ScriptedServer refusing(R"([["S:-ERR busy", "CLOSE"]])");
-    ScriptedServer good(std::string(R"({"host": "127.0.0.2", "scripts": [)") + kMailbox + "]}");
+    ScriptedServer good(kOnHost2);
     Account& socketWait = add("socket", silent);           // waits for a greeting
     Account& queued = add("queued", silent);                // waits behind it on the same server
     Account& pausing = add("pausing", refusing, "localhost");  // waits between login attempts
@@ -166,11 +173,12 @@ TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
     for (Account* a : {&queued, &socketWait, &pausing, &sleeping}) {
         EXPECT_LT(stop(*a).count(), 1000) << a->name;
         EXPECT_EQ(a->state, AccountState::NotStarted) << a->name;
+        EXPECT_TRUE(a == &pausing || a->errorText.empty()) << a->name << ": " << a->errorText;  // a stop is no error
     }
     EXPECT_EQ(monitor.deadlineCount(), 0u);
     // Nothing is left queued: the server's next account gets its turn at once.
-    ScriptedServer second(std::string("[") + kMailbox + "]");
-    Account& next = add("next", second, "127.0.0.1");
+    ScriptedServer second("[" + kMailbox + "]");
+    Account& next = add("next", second);
     monitor.startWorker(next);
     EXPECT_TRUE(recorder.waitFor("next", AccountState::Sleeping));
     stop(next);
@@ -182,40 +190,32 @@ TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
     a.checkInterval = 1;
     start();
     ASSERT_TRUE(recorder.waitFor("busy", AccountState::Sleeping, 2)) << a.errorText;
-    std::vector<Clock::time_point> sleeps, connects;
-    for (const Report& r : recorder.reports()) {
-        if (r.account != "busy") continue;
-        if (r.state == AccountState::Sleeping) sleeps.push_back(r.at);
-        if (r.state == AccountState::Connecting) connects.push_back(r.at);
-    }
     // The second check begins right after the first ended, not an interval later.
-    auto firstEnd = sleeps[0];
-    auto secondStart = *std::find_if(connects.begin(), connects.end(), [&](auto t) { return t > firstEnd; });
-    EXPECT_LT(secondStart - firstEnd, std::chrono::milliseconds(800));  // the interval is 1000
+    auto r = recorder.reports();
+    auto firstEnd = std::find_if(r.begin(), r.end(), [](auto& x) { return x.state == AccountState::Sleeping; });
+    auto secondStart = std::find_if(firstEnd, r.end(), [](auto& x) { return x.state == AccountState::Connecting; });
+    ASSERT_NE(secondStart, r.end());
+    EXPECT_LT(secondStart->at - firstEnd->at, std::chrono::milliseconds(800));  // the interval is 1000
 }
 
 TEST_F(MonitorFixture, ManualAccountsCheckOnlyWhenTold) {
-    ScriptedServer server(std::string("[") + kMailbox + "]");
+    ScriptedServer server("[" + kMailbox + "]");
     Account& a = add("manual", server);
     a.checkOnlyManually = true;
     start();
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     EXPECT_TRUE(server.transcript().empty());
     EXPECT_EQ(a.state, AccountState::NotStarted);
-    // "Check": stop, not started, start: one check, then it waits to be told again.
-    stop(a);
-    a.state = AccountState::NotStarted;
-    ASSERT_TRUE(monitor.startWorker(a));
+    // One check, then it waits to be told again.
+    checkNow(a);
     ASSERT_TRUE(recorder.waitFor("manual", AccountState::Sleeping));
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    auto s = recorder.states("manual");
-    EXPECT_EQ(s, (std::vector<AccountState>{AccountState::Connecting, AccountState::Connecting,
-                                            AccountState::Checking, AccountState::Sleeping}));
+    EXPECT_EQ(recorder.states("manual"), (std::vector<AccountState>{AccountState::Connecting, AccountState::Connecting,
+                                                                    AccountState::Checking, AccountState::Sleeping}));
 }
 
 TEST_F(MonitorFixture, ManyAccountsOnShortIntervalsStopCleanly) {
-    ScriptedServer one(std::string("[") + kMailbox + "]");
-    ScriptedServer two(std::string(R"({"host": "127.0.0.2", "scripts": [)") + kMailbox + "]}");
+    ScriptedServer one("[" + kMailbox + "]"), two(kOnHost2);
     DWORD handlesBefore = 0, handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
     for (int i = 0; i < 30; ++i) {
@@ -252,9 +252,7 @@ TEST_F(MonitorFixture, ACheckCutOffInItsQuitDeletesAgainNextTime) {
     a.lockMessages();
     a.messages[0]->markDeleted(false);
     a.unlockMessages();
-    stop(a);  // "Check"
-    a.state = AccountState::NotStarted;
-    ASSERT_TRUE(monitor.startWorker(a));
+    checkNow(a);
     ASSERT_TRUE(recorder.waitFor("quit", AccountState::Sleeping, 2));
     auto t = server.transcript();
     EXPECT_EQ(std::count_if(t.begin(), t.end(), [](const auto& c) { return c.line == "DELE 1"; }), 2);
@@ -263,51 +261,33 @@ TEST_F(MonitorFixture, ACheckCutOffInItsQuitDeletesAgainNextTime) {
 
 // The monitor thread reports while it holds its lock; a user-interface thread
 // waiting for the lock must still handle the report sent to its window.
-TEST(CheckMonitor, LockWaitHandlesReportsSentToTheWaitingThread) {
+TEST_F(MonitorFixture, LockWaitHandlesReportsSentToTheWaitingThread) {
     HWND window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_TRUE(window);
     HANDLE inReport = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    struct WindowReports : CheckObserver {
-        HWND window;
-        HANDLE inReport;
-        DWORD ownThread = GetCurrentThreadId();
-        void accountChanged(Account& a) override {
-            if (GetCurrentThreadId() == ownThread) return;
-            if (a.state == AccountState::NotStarted) {  // the monitor restarting the silent worker
-                SetEvent(inReport);
-                Sleep(300);
-            }
-            SendMessageA(window, WM_NULL, 0, 0);
+    recorder.onReport = [window, inReport, ownThread = GetCurrentThreadId()](Account& a) {
+        if (GetCurrentThreadId() == ownThread) return;
+        if (a.state == AccountState::NotStarted) {  // the monitor restarting the silent worker
+            SetEvent(inReport);
+            Sleep(300);
         }
-    } reports;
-    reports.window = window;
-    reports.inReport = inReport;
-    {
-        ScriptedServer server(R"([["HANG"], {"messages": []}])");
-        NoDial dialer;
-        InternetConnection connection{dialer, [] { return false; }};
-        CheckMonitor monitor{reports, connection};
-        Account a;
-        a.server = "127.0.0.1";
-        a.port = static_cast<uint32_t>(server.port());
-        a.checkInterval = 3600;
-        a.checkTimeout = 1;
-        monitor.setAccounts({&a});
-        ASSERT_TRUE(monitor.startMonitor());
-        for (;;) {
-            DWORD w = MsgWaitForMultipleObjects(1, &inReport, FALSE, 20000, QS_SENDMESSAGE);
-            if (w == WAIT_OBJECT_0) break;
-            ASSERT_EQ(w, WAIT_OBJECT_0 + 1);
-            MSG msg;
-            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-        auto t = Clock::now();
-        ASSERT_TRUE(monitor.lock_monitor());
-        monitor.unlock_monitor();
-        EXPECT_LT(Clock::now() - t, std::chrono::seconds(2));
-        monitor.stopAllWorkers();
-        monitor.stopMonitorThread();
+        SendMessageA(window, WM_NULL, 0, 0);
+    };
+    ScriptedServer server(R"([["HANG"], {"messages": []}])");
+    add("silent", server).checkTimeout = 1;
+    start();
+    for (;;) {
+        DWORD w = MsgWaitForMultipleObjects(1, &inReport, FALSE, 20000, QS_SENDMESSAGE);
+        if (w == WAIT_OBJECT_0) break;
+        ASSERT_EQ(w, WAIT_OBJECT_0 + 1);
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
+    auto t = Clock::now();
+    ASSERT_TRUE(monitor.lock_monitor());
+    monitor.unlock_monitor();
+    EXPECT_LT(Clock::now() - t, std::chrono::seconds(2));
+    TearDown();  // before the window and the event go
     DestroyWindow(window);
     CloseHandle(inReport);
 }

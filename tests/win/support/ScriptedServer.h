@@ -21,11 +21,7 @@ public:
 
     int port() const { return port_; }
     std::vector<ScriptedCommand> transcript() const;
-    std::vector<std::string> commands() const;  // the lines only
 
 private:
     int port_ = 0;
 };
-
-// A JSON string literal of `text` (quotes included).
-std::string jsonString(const std::string& text);
