@@ -291,16 +291,16 @@ void Message::finish() {
     }
 }
 
-std::string Message::formatSize(int32_t size, std::string_view decimalSeparator) {
+std::string Message::formatSize(int64_t size, std::string_view decimalSeparator) {
     struct Unit {
-        int32_t bytes;
+        int64_t bytes;
         uint32_t message;
     };
-    static constexpr Unit units[] = {{1 << 30, MSG_SizeGB}, {1 << 20, MSG_SizeMB}, {1 << 10, MSG_SizeKB}};
+    static constexpr Unit units[] = {{int64_t{1} << 30, MSG_SizeGB}, {1 << 20, MSG_SizeMB}, {1 << 10, MSG_SizeKB}};
     for (const Unit& u : units) {
         if (size < u.bytes) continue;
-        int decimals = size >= 100 * int64_t{u.bytes} ? 0 : size >= 10 * int64_t{u.bytes} ? 1 : 2;
-        int32_t divisor = decimals == 0 ? u.bytes : decimals == 1 ? u.bytes / 10 : u.bytes / 100;
+        int decimals = size >= 100 * u.bytes ? 0 : size >= 10 * u.bytes ? 1 : 2;
+        int64_t divisor = decimals == 0 ? u.bytes : decimals == 1 ? u.bytes / 10 : u.bytes / 100;
         std::string digits = std::to_string(size / divisor);
         if (decimals > 0) digits.insert(digits.size() - static_cast<size_t>(decimals), decimalSeparator);
         return formatMessage(u.message, {digits});

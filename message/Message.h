@@ -56,8 +56,8 @@ public:
     static void parse_content_disposition(std::string_view value, ContentDisposition& d);
 
     // Size as a short text ("1.53 KB") with the given decimal separator;
-    // negative sizes (unknown) show as "-1 Bytes".
-    static std::string formatSize(int32_t size, std::string_view decimalSeparator);
+    // negative sizes (unknown) show as "-1 Bytes". Mailbox totals pass 2 GB.
+    static std::string formatSize(int64_t size, std::string_view decimalSeparator);
 
     // --- the parsed record
     bool hasAttachment() const { return hasAttachment_; }  // an "attachment" disposition was seen

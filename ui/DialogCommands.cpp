@@ -1,0 +1,35 @@
+#include "ui/DialogCommands.h"
+
+#include "framework/Dialog.h"
+#include "resources/resource.h"
+#include "ui/ConfirmationDialog.h"
+#include "ui/FirstRunDialog.h"
+#include "ui/MainWindow.h"
+
+void runDialogCommand(MainWindow& window, UINT id) {
+    switch (id) {
+    // The account dialogs, settings, filters, viewers, columns and the
+    // message sender are added with their own modules; until then these
+    // commands show nothing.
+    default:
+        break;
+    }
+}
+
+bool runFirstRunChoice(MainWindow& window, std::vector<AccountInfo>& made) {
+    FirstRunDialog choice;
+    // "Setup Email Accounts" leads to the accounts wizard once it exists.
+    return choice.runModal(window.hwnd()) == IDC_SETUP_ACCOUNTS && !made.empty();
+}
+
+// The tips come with the viewers' module.
+void showTipsAtStart(MainWindow&) {}
+
+bool askDeletion(MainWindow& window, Account& account, DeletionConfirmations& confirmations,
+                 const std::shared_ptr<DeletionConfirmations::Request>& request, Dialog*& open) {
+    ConfirmationDialog dialog(account, confirmations, request);
+    open = &dialog;
+    INT_PTR result = dialog.runModal(window.hwnd());
+    open = nullptr;
+    return result == IDOK;
+}

@@ -1,0 +1,3 @@
+#include "ui/Checker.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return runChecker(instance); }
