@@ -255,4 +255,15 @@ TEST_F(Resources, ToolbarButtonsHaveTextsAndOnePictureEach) {
     EXPECT_STREQ(title, "Accounts Wizard");
 }
 
+TEST_F(Resources, ManifestBringsCommonControlsSixAndPerMonitorDpi) {
+    // Only version 6 of the common controls (which the manifest's dependency
+    // selects) knows a button's ideal size.
+    HWND button = CreateWindowExA(0, "Button", "Check", WS_CHILD | BS_PUSHBUTTON, 0, 0, 10, 10, host_, nullptr,
+                                  self(), nullptr);
+    SIZE ideal{};
+    EXPECT_TRUE(SendMessageA(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)));
+    DestroyWindow(button);
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
+}
+
 }  // namespace
