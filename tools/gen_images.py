@@ -540,11 +540,11 @@ def paperclip(s):
     r1 = s * 0.17
     r2 = s * 0.11
     top, bottom = s * 0.10 + r1, s * 0.90 - r1
-    path = [(cx - r2 + 0.0, s * 0.34)]
+    path = [(cx - r2, s * 0.34)]
     path += [(cx - r2, bottom - 0.01)]
     path += arc_points(cx - r2 + r1, bottom, r1, 180, 0)[1:]
     path += [(cx - r2 + 2 * r1, top)]
-    path += arc_points(cx - r2 + 2 * r1 - (r1 + r2) / 2.0 + 0.0, top, (r1 + r2) / 2.0, 0, -180)[1:]
+    path += arc_points(cx - r2 + 2 * r1 - (r1 + r2) / 2.0, top, (r1 + r2) / 2.0, 0, -180)[1:]
     path += [(cx - r2 + 2 * r1 - (r1 + r2), bottom - r1 * 0.5)]
     return rotate(stroke(path, w, join="round", cap="round"), s / 2.0, s / 2.0, 35)
 
@@ -632,7 +632,7 @@ def draw_tb_delete(c):
     emblem_error(c)
 
 
-def pencil(s, x0, y0, x1, y1, w):
+def pencil(x0, y0, x1, y1, w):
     """A pencil from its tip (x0, y0) to its end (x1, y1)."""
     ln = math.hypot(x1 - x0, y1 - y0)
     dx, dy = (x1 - x0) / ln, (y1 - y0) / ln
@@ -657,34 +657,29 @@ def draw_tb_new(c):
     for k in range(3):
         ly = c.p(6 + 2.5 * k)
         c.fill(rect(x0 + c.p(2), ly, x1 - c.p(3 + (k == 2) * 2), ly + lw), (160, 176, 200))
-    wood, body = pencil(s, c.p(6.5), c.p(13.5), s - c.p(0.5), c.p(4), max(2.6, s * 0.2))
+    wood, body = pencil(c.p(6.5), c.p(13.5), s - c.p(0.5), c.p(4), max(2.6, s * 0.2))
     c.fill(body, (232, 150, 20))
     c.fill(wood, (242, 214, 170))
     c.fill(stroke([(x, y) for x, y in body[0][:2]], max(0.8, lw * 0.8)), (150, 90, 0))
     c.fill(ellipse(c.p(6.5) + 0.4, c.p(13.5) - 0.4, max(0.8, s * 0.06)), (60, 60, 60))
 
 
-def reply_arrow(s, w):
+def reply_arrow(s, w, inset):
+    """A curved arrow pointing left; inset > 0 gives its inner fill."""
     cx, cy = s * 0.62, s * 0.78
     r = s * 0.36
-    pts = arc_points(cx, cy, r, 90, -90)[::-1]
-    pts = [(cx + r, cy)] + arc_points(cx, cy, r, 0, -90)[1:]
-    pts.append((s * 0.36, cy - r))
     hx, hy = s * 0.36, cy - r
-    head = poly((s * 0.05, hy), (hx, hy - w * 1.45), (hx, hy + w * 1.45))
-    return stroke(pts, w, join="round"), head
+    pts = [(cx + r, s - 0.7 + inset * 0.5), (cx + r, cy)] + arc_points(cx, cy, r, 0, -90)[1:] + [(hx, hy)]
+    half = (max(2.2, s * 0.19) + 1.4) * 1.45 - inset * 0.9
+    head = poly((s * 0.05 + inset, hy), (hx - inset * 0.2, hy - half), (hx - inset * 0.2, hy + half))
+    return stroke(pts, w, join="round") + head
 
 
 def draw_tb_reply(c):
     s = c.s
     w = max(2.2, s * 0.19)
-    shaft, head = reply_arrow(s, w + 1.4)
-    c.fill(shaft + head, (90, 40, 140))
-    shaft, head = reply_arrow(s, w)
-    tail = stroke([(s * 0.62 + s * 0.36, s * 0.78), (s * 0.62 + s * 0.36, s - 0.7)], w)
-    c.fill(shaft + tail, (150, 96, 210))
-    hx, hy = s * 0.36, s * 0.78 - s * 0.36
-    c.fill(poly((s * 0.05 + 1.0, hy), (hx - 0.2, hy - w * 1.45 + 0.9), (hx - 0.2, hy + w * 1.45 - 0.9)), (150, 96, 210))
+    c.fill(reply_arrow(s, w + 1.4, 0.0), (90, 40, 140))
+    c.fill(reply_arrow(s, w, 1.0), (150, 96, 210))
 
 
 def draw_tb_mailer(c):
@@ -731,8 +726,7 @@ def draw_tb_encodings(c):
     c.fill(disc, BLUE_DARK)
     inner = ellipse(cx, cy, r - lw)
     c.fill(inner, radial((150, 210, 255), (50, 130, 220), cx - r * 0.35, cy - r * 0.35, r * 1.6))
-    lines = (stroke(arc_points(cx, cy, 1, 0, 360, 48), 1)[:0]
-             + stroke([(cx - r, cy), (cx + r, cy)], lw)
+    lines = (stroke([(cx - r, cy), (cx + r, cy)], lw)
              + stroke([(cx, cy - r), (cx, cy + r)], lw)
              + stroke([(x, y) for x, y in ellipse(cx, cy, r * 0.5, r)[0]], lw, closed=True)
              + stroke([(cx - r, cy - r * 0.48), (cx + r, cy - r * 0.48)], lw)
