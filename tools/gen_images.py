@@ -364,25 +364,15 @@ def emblem_error(c):
     c.fill(cross_shape(cx, cy, r * 0.40, max(1.4, r * 0.36)), WHITE)
 
 
-def refresh_arrows(cx, cy, r, w):
-    """Two half-circle arrows chasing each other round (cx, cy)."""
-    out = []
-    for start in (200, 20):
-        pts = arc_points(cx, cy, r, start, start + 125)
-        out += stroke(pts, w)
-        ex, ey = pts[-1]
-        t = math.radians(start + 125)
-        tx, ty = -math.sin(t), math.cos(t)          # direction of travel
-        nx, ny = math.cos(t), math.sin(t)           # outward
-        hw = w * 1.25
-        out += poly((ex + nx * hw, ey + ny * hw), (ex - nx * hw, ey - ny * hw),
-                    (ex + tx * hw * 1.5, ey + ty * hw * 1.5))
-    return out
-
-
 def emblem_checking(c, fill=BLUE, rim=BLUE_DARK):
+    """Mail coming in: a white arrow pointing down, its shaft on whole pixels."""
     cx, cy, r = emblem_disc(c, fill, rim)
-    c.fill(refresh_arrows(cx, cy, r * 0.50, max(1.1, r * 0.24)), WHITE)
+    d = int(2 * r)
+    w = 1.0 if d <= 11 else 2 * round(d * 0.1) + 1.0
+    head_y = math.floor(cy)
+    half = r * 0.56
+    c.fill(rect(cx - w / 2.0, cy - r * 0.62, cx + w / 2.0, head_y + 0.5)
+           + poly((cx - half, head_y), (cx + half, head_y), (cx, cy + r * 0.62)), WHITE)
 
 
 def desaturate(c, lighten=0.35, alpha=0.75):
@@ -502,10 +492,10 @@ def draw_mark_friend(c):
 
 
 def draw_mark_spammer(c):
-    draw_person(c, (150, 150, 156), (70, 72, 78))
+    draw_person(c, (112, 114, 122), (52, 54, 60))
     s = c.s
     r = s * 0.47
-    w = max(1.5, s * 0.13)
+    w = max(1.7, s * 0.14)
     c.fill(ellipse(s / 2.0, s / 2.0, r) + hole(ellipse(s / 2.0, s / 2.0, r - w)), RED)
     c.fill(stroke([(s / 2.0 - r * 0.72, s / 2.0 - r * 0.72), (s / 2.0 + r * 0.72, s / 2.0 + r * 0.72)], w), RED)
 
@@ -536,7 +526,7 @@ def draw_mark_low(c):
 def paperclip(s):
     """A paper clip drawn upright, then leant to the right."""
     cx = s / 2.0
-    w = max(1.2, s * 0.085)
+    w = max(1.35, s * 0.09)
     r1 = s * 0.17
     r2 = s * 0.11
     top, bottom = s * 0.10 + r1, s * 0.90 - r1
@@ -550,7 +540,7 @@ def paperclip(s):
 
 
 def draw_mark_attach(c):
-    c.fill(paperclip(c.s), (96, 106, 122))
+    c.fill(paperclip(c.s), (76, 86, 104))
 
 
 def funnel(c, x0, y0, x1, y1):
