@@ -122,11 +122,18 @@ TEST_F(FilterFiles, FailedWritesAreReportedAfterTheLockIsFree) {
 
 TEST_F(FilterFiles, SwitchesFromTheRegistry) {
     EXPECT_TRUE(load()->checkFriends());  // no Filter key: on
-    const std::pair<uint32_t, std::string> cases[] = {
-        {kRegBinary, u32Bytes(0)}, {kRegBinary, std::string(2, '\0')}, {kRegSz, std::string("0\0", 2)}};
-    for (const auto& [type, data] : cases) {
-        registry.put(kRegCurrentUser, kFilterKey, "CheckFriends", type, data);
-        EXPECT_EQ(load()->checkFriends(), data.size() != 4) << type;  // only a 4-byte number counts
+    // Only a 4-byte number counts, and any but 0 is on.
+    const struct {
+        uint32_t type;
+        std::string data;
+        bool on;
+    } cases[] = {{kRegBinary, u32Bytes(0), false},
+                 {kRegDword, u32Bytes(2), true},
+                 {kRegBinary, std::string(2, '\0'), true},
+                 {kRegSz, std::string("0\0", 2), true}};
+    for (const auto& c : cases) {
+        registry.put(kRegCurrentUser, kFilterKey, "CheckFriends", c.type, c.data);
+        EXPECT_EQ(load()->checkFriends(), c.on) << c.type;
     }
     load()->setSpammers(false, {}, false);  // the switch is stored even without list changes
     EXPECT_FALSE(load()->checkSpammers());

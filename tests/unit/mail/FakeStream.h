@@ -1,11 +1,14 @@
-// A scripted byte stream: each connect opens the next connection of the
-// script, whose chunks are handed out one per receive, then its events.
+// Doubles of what a check talks to. FakeStream: a scripted byte stream, each
+// connect opens the next connection of the script, whose chunks are handed
+// out one per receive, then its events. FakeWait: a stop request the test
+// sets. CountingGate: counts the renewals of the silence deadline.
 #pragma once
 #include <deque>
 #include <string>
 #include <vector>
 
 #include "mail/ByteStream.h"
+#include "mail/CheckHooks.h"
 
 struct FakeConnection {
     std::deque<StreamResult> events;
@@ -59,4 +62,16 @@ public:
 private:
     int current_ = -1;
     bool open_ = false;
+};
+
+struct FakeWait : CheckWait {
+    bool stopped = false;
+    bool pause(unsigned) override { return !stopped; }
+};
+
+struct CountingGate : CheckGate {
+    int touches = 0;
+    bool silent = false;
+    void touch(Account&) override { ++touches; }
+    bool silenced(const Account&) const override { return silent; }
 };
