@@ -59,24 +59,6 @@ TEST_F(FilterFiles, ListFilesWrittenElsewhereLoadAndSaveByteForByte) {
     EXPECT_EQ(dir.read("subject.dat"), listFile(0, ""));
 }
 
-TEST_F(FilterFiles, TruncatedAtEveryOffsetKeepsTheWholeRecordsBefore) {
-    std::string file = listFile(3, "");
-    std::vector<size_t> ends;
-    for (const auto& r : {wordRecord("first"), wordRecord("second entry", true), wordRecord("", false, true)}) {
-        file += r;
-        ends.push_back(file.size());
-    }
-    for (size_t cut = 0; cut <= file.size(); ++cut) {
-        gShown.clear();
-        dir.write("subject.dat", file.substr(0, cut));
-        auto set = load();
-        EXPECT_TRUE(gShown.empty()) << "a file that ends early shows nothing; cut at " << cut;
-        size_t whole = 0;
-        while (whole < ends.size() && ends[whole] <= cut) ++whole;
-        ASSERT_EQ(set->subjectList().size(), whole) << "cut at " << cut;
-    }
-}
-
 TEST_F(FilterFiles, DamagedListFiles) {
     const struct {
         const char* what;
