@@ -58,6 +58,7 @@ class ScriptedServer:
         self.start = time.monotonic()
         self.lock = threading.Lock()
         self.records = []
+        self.accepted = []  # time.monotonic() of each connection's accept
         self.connections = 0
         self.stopping = threading.Event()
         self.clients = []
@@ -108,6 +109,7 @@ class ScriptedServer:
                 self.connections += 1
                 number = self.connections
                 self.clients.append(conn)
+                self.accepted.append(time.monotonic())
             script = self.scripts[min(number, len(self.scripts)) - 1]
             threading.Thread(target=self._serve, args=(conn, number, script), daemon=True).start()
 

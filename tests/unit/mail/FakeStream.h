@@ -20,6 +20,7 @@ public:
     std::vector<FakeConnection> script;
     std::vector<std::string> sent;  // command lines without CRLF
     int pauses = 0, connects = 0;
+    unsigned lastPause = 0;
     bool stopPauses = false;
 
     FakeConnection& add(std::vector<std::string> replies = {}) {
@@ -57,7 +58,7 @@ public:
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    bool pause(unsigned) override { return ++pauses, !stopPauses; }
+    bool pause(unsigned ms) override { return ++pauses, lastPause = ms, !stopPauses; }
 
 private:
     int current_ = -1;

@@ -114,7 +114,20 @@ TEST(Pop3Session, LoginFlows) {
         EXPECT_EQ(s.stream.pauses, r.pauses);
         EXPECT_EQ(s.sent("QUIT"), r.quits);
         EXPECT_EQ(s.account.errorText(), r.errorText);
+        EXPECT_EQ(s.stream.lastPause, r.pauses ? 10000u : 0u) << "ten seconds between attempts";
     }
+}
+
+// Listing lines that do not scan still give a TOP, with -1 where the number
+// or the size would be.
+TEST(Pop3Session, ListingLinesThatDoNotScan) {
+    Session s;
+    s.stream.add({kGreeting, "+OK\r\n", "+OK\r\nnonsense\r\n1 abc\r\n.\r\n", "-ERR no\r\n", top("1@x", "one")});
+    ASSERT_TRUE(s.check());
+    EXPECT_EQ(std::vector<std::string>(s.stream.sent.begin() + 2, s.stream.sent.end()),
+              (std::vector<std::string>{"TOP -1 99", "TOP 1 99"}));
+    ASSERT_EQ(s.result.size(), 1u);
+    EXPECT_EQ(s.result[0]->size(), -1);
 }
 
 // A stop, or a connection lost in the middle of a TOP answer: the list so
