@@ -22,40 +22,19 @@ AccountStatus Account::status() const {
     return s;
 }
 
-AccountState Account::state() const {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    return status_.state;
-}
+AccountState Account::state() const { return get(&AccountStatus::state); }
 
-void Account::setState(AccountState state) {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    status_.state = state;
-}
+void Account::setState(AccountState state) { set(&AccountStatus::state, state); }
 
-uint32_t Account::lastError() const {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    return status_.lastError;
-}
+uint32_t Account::lastError() const { return get(&AccountStatus::lastError); }
 
-void Account::setLastError(uint32_t id) {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    status_.lastError = id;
-}
+void Account::setLastError(uint32_t id) { set(&AccountStatus::lastError, id); }
 
-std::string Account::errorText() const {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    return status_.errorText;
-}
+std::string Account::errorText() const { return get(&AccountStatus::errorText); }
 
-void Account::setErrorText(const std::string& text) {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    status_.errorText = text.substr(0, 255);
-}
+void Account::setErrorText(const std::string& text) { set(&AccountStatus::errorText, text.substr(0, 255)); }
 
-void Account::clearErrorText() {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    status_.errorText.clear();
-}
+void Account::clearErrorText() { set(&AccountStatus::errorText, std::string()); }
 
 void Account::clearError() {
     std::lock_guard<std::mutex> hold(statusLock_);
@@ -70,29 +49,17 @@ std::string Account::recordError(uint32_t id, const std::string& text) {
     return status_.errorText;
 }
 
-int64_t Account::lastCheck() const {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    return status_.lastCheck;
-}
+int64_t Account::lastCheck() const { return get(&AccountStatus::lastCheck); }
 
-void Account::setLastCheck(int64_t t) {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    status_.lastCheck = t;
-}
+void Account::setLastCheck(int64_t t) { set(&AccountStatus::lastCheck, t); }
 
-bool Account::neverChecked() const {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    return status_.neverChecked;
-}
+bool Account::neverChecked() const { return get(&AccountStatus::neverChecked); }
 
 uint32_t Account::messageCount() const { return status().messageCount; }
 
 uint32_t Account::unreadCount() const { return status().unreadCount; }
 
-void Account::setUnreadCount(uint32_t n) {
-    std::lock_guard<std::mutex> hold(statusLock_);
-    status_.unreadCount = n;
-}
+void Account::setUnreadCount(uint32_t n) { set(&AccountStatus::unreadCount, n); }
 
 const MessageList& Account::currentMessages() const {
     static const MessageList kEmpty;

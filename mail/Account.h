@@ -153,6 +153,17 @@ public:
     std::shared_ptr<AccountWorker> worker;
 
 private:
+    template <class T>
+    T get(T AccountStatus::*field) const {
+        std::lock_guard<std::mutex> hold(statusLock_);
+        return status_.*field;
+    }
+    template <class T>
+    void set(T AccountStatus::*field, T value) {
+        std::lock_guard<std::mutex> hold(statusLock_);
+        status_.*field = std::move(value);
+    }
+
     const uint32_t id_;
     std::recursive_timed_mutex lock_;
     MessageList retired_;  // the list before the last check, which a view may still show

@@ -92,8 +92,7 @@ bool CheckMonitor::addAccount(Account& account) {
 
 bool CheckMonitor::removeAccount(Account& account) {
     if (!lock_monitor()) return false;
-    requestStop(account);
-    stopWorker(account);
+    endWorker(account);
     accounts_.erase(std::remove(accounts_.begin(), accounts_.end(), &account), accounts_.end());
     unlock_monitor();
     return true;
@@ -102,8 +101,7 @@ bool CheckMonitor::removeAccount(Account& account) {
 bool CheckMonitor::checkNow(Account& account) {
     if (account.state() == AccountState::Disabled) return true;
     if (!lock_monitor()) return false;
-    requestStop(account);
-    stopWorker(account);
+    endWorker(account);
     // Not started: the new worker checks at once, also after "Stop".
     setState(account, AccountState::NotStarted, false);
     startWorker(account);
@@ -114,8 +112,7 @@ bool CheckMonitor::checkNow(Account& account) {
 bool CheckMonitor::stop(Account& account) {
     if (!lock_monitor()) return false;
     if (account.state() != AccountState::Disabled) {
-        requestStop(account);
-        stopWorker(account);
+        endWorker(account);
         setState(account, AccountState::Sleeping);
     }
     unlock_monitor();
@@ -133,8 +130,7 @@ bool CheckMonitor::enable(Account& account) {
 
 bool CheckMonitor::disable(Account& account) {
     if (!lock_monitor()) return false;
-    requestStop(account);
-    stopWorker(account);
+    endWorker(account);
     setState(account, AccountState::Disabled);
     unlock_monitor();
     return true;
@@ -142,8 +138,7 @@ bool CheckMonitor::disable(Account& account) {
 
 bool CheckMonitor::reconfigure(Account& account, const AccountInfo& info, const AccountOptions& options) {
     if (!lock_monitor()) return false;
-    requestStop(account);
-    stopWorker(account);
+    endWorker(account);
     // No worker runs now, so nothing reads these while they change.
     static_cast<AccountInfo&>(account) = info;
     static_cast<AccountOptions&>(account) = options;
@@ -190,6 +185,11 @@ bool CheckMonitor::startWorker(Account& account) {
 
 void CheckMonitor::requestStop(Account& account) {
     if (account.worker) account.worker->stop_.signal();
+}
+
+bool CheckMonitor::endWorker(Account& account) {
+    requestStop(account);
+    return stopWorker(account);
 }
 
 bool CheckMonitor::stopWorker(Account& account) {
@@ -396,8 +396,7 @@ void CheckMonitor::runMonitor() {
         if (silent && silent->worker) {
             eventLog().log("Check time-out: account=%s", silent->name.c_str());
             silent->worker->silenced_ = true;
-            requestStop(*silent);
-            stopWorker(*silent);
+            endWorker(*silent);
             // Its state is now "not started", so the new worker checks at once
             // (and queues behind those that waited for its server meanwhile).
             startWorker(*silent);

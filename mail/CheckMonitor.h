@@ -134,6 +134,7 @@ private:
     // Waits for the worker to end (it always does, on its stop request), then
     // leaves the account not started with nothing held, and reports it.
     bool stopWorker(Account& account);
+    bool endWorker(Account& account);  // requestStop, then stopWorker
     Account* findLocked(uint32_t id) const;
     void setState(Account& account, AccountState state, bool report = true);
 
