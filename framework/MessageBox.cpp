@@ -45,3 +45,15 @@ int showMessageBox(HWND owner, uint32_t id, UINT style, std::initializer_list<st
                    const char* caption) {
     return showTextBox(owner, formatMessage(id, inserts), withIcon(id, style), caption);
 }
+
+int showMessageBox(HWND owner, uint32_t id, UINT style, const std::vector<std::string>& inserts,
+                   const char* caption) {
+    switch (inserts.size()) {
+    case 0:
+        return showMessageBox(owner, id, style, {}, caption);
+    case 1:
+        return showMessageBox(owner, id, style, {inserts[0]}, caption);
+    default:
+        return showMessageBox(owner, id, style, {inserts[0], inserts[1]}, caption);
+    }
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 // With no MB_ICONMASK bit in `style` the icon follows the id: ids below
 // 0x80000000 get the information icon, ids with the top bit set the stop
@@ -13,6 +14,11 @@
 // name.
 int showMessageBox(HWND owner, uint32_t id, UINT style = MB_OK,
                    std::initializer_list<std::string> inserts = {}, const char* caption = nullptr);
+
+// The same with the inserts as a list (of at most two; more are ignored), as
+// the handler of messages for the user receives them.
+int showMessageBox(HWND owner, uint32_t id, UINT style, const std::vector<std::string>& inserts,
+                   const char* caption = nullptr);
 
 // The same with a ready text (the caller already formatted it).
 int showTextBox(HWND owner, const std::string& text, UINT style, const char* caption = nullptr);
