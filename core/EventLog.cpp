@@ -1,27 +1,17 @@
 #include "core/EventLog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 
-#ifdef _WIN32
-#include <io.h>
-#include <share.h>
-#else
-#include <unistd.h>
-#endif
-
+#include "core/FileIO.h"
 #include "core/Platform.h"
 #include "core/ProductKey.h"
 #include "core/Registry.h"
 
 struct EventLog::State {
     mutable std::mutex lock;
-    int fileHandle = -1;
     bool writeLog = false;
     std::string logFile;
     int maxLines = kMaxLines;
@@ -30,25 +20,6 @@ struct EventLog::State {
 };
 
 namespace {
-
-// Opened, appended and closed per entry so the file can be read, moved or
-// deleted between entries; other writers are kept out while it is open.
-int appendToFile(const std::string& path, const std::string& line) {
-#ifdef _WIN32
-    int fd = _sopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _SH_DENYWR,
-                    _S_IREAD | _S_IWRITE);
-    if (fd < 0) return fd;
-    _write(fd, line.data(), static_cast<unsigned>(line.size()));
-    _close(fd);
-#else
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return fd;
-    ssize_t ignored = ::write(fd, line.data(), line.size());
-    (void)ignored;
-    ::close(fd);
-#endif
-    return fd;
-}
 
 std::string pathOf(const std::string& file) {
     if (file.empty()) return programDirectory() + "kestrix.log";
@@ -100,9 +71,8 @@ void EventLog::log(const char* format, ...) {
     if (!localCalendar(std::time(nullptr), tm)) return;
     std::string line = formatLine(tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
                                   tm.tm_sec, message);
-    if (state_->writeLog) {
-        state_->fileHandle = appendToFile(pathOf(state_->logFile), line);
-    }
+    // A failed append loses the file's copy only; the entry stays in memory.
+    if (state_->writeLog) appendToFile(pathOf(state_->logFile), line);
     if (state_->maxLines < 1) state_->maxLines = 1;
     while (static_cast<int>(state_->recentLines.size()) >= state_->maxLines) state_->recentLines.pop_front();
     state_->recentLines.push_back(line);
@@ -115,8 +85,8 @@ void EventLog::save(Registry& registry) { save(registry, kSettingsKey); }
 void EventLog::load(Registry& registry, std::string_view keyPath) {
     RegKey key;
     if (!key.openOrCreate(registry, kRegCurrentUser, keyPath, RegAccess::Read)) return;
-    uint32_t writeLog = 0;
-    bool on = key.readNumber("WriteLog", writeLog) && writeLog == 1;
+    bool on = false;
+    key.readFlag("WriteLog", on, FlagRule::OneIsTrue);
     std::string file;
     key.readString("LogFile", file);
     if (file.empty()) file = "kestrix.log";
@@ -127,9 +97,7 @@ void EventLog::load(Registry& registry, std::string_view keyPath) {
 
 void EventLog::save(Registry& registry, std::string_view keyPath) {
     RegKey key;
-    if (!key.open(registry, kRegCurrentUser, keyPath, RegAccess::AllAccess) &&
-        !key.create(registry, kRegCurrentUser, keyPath, RegAccess::AllAccess))
-        return;
+    if (!key.openForWriting(registry, kRegCurrentUser, keyPath)) return;
     bool on;
     std::string file;
     {

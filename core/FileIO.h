@@ -20,3 +20,9 @@ constexpr size_t kMaxDataFileBytes = 64u << 20;
 constexpr uint32_t kMissingFileError = 2;
 bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes,
                    uint32_t* systemError = nullptr);
+
+// Appends `bytes` to `path` (created when missing), opened for this append
+// alone so that the file can be read, moved or deleted between appends;
+// other writers are kept out while it is open. False when it could not be
+// opened or written.
+bool appendToFile(const std::string& path, std::string_view bytes);

@@ -67,3 +67,11 @@ bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes, u
     out = std::move(data);
     return true;
 }
+
+bool appendToFile(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    bool ok = ::close(fd) == 0 && n == static_cast<ssize_t>(bytes.size());
+    return ok;
+}

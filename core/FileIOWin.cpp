@@ -4,23 +4,11 @@
 #include <atomic>
 
 #include "core/FileIO.h"
+#include "core/WinHandle.h"
 
 namespace {
 
 std::atomic<unsigned> gCounter{0};
-
-struct FileHandle {
-    HANDLE h;
-    explicit FileHandle(HANDLE handle) : h(handle) {}
-    ~FileHandle() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    bool close() {
-        BOOL ok = CloseHandle(h);
-        h = INVALID_HANDLE_VALUE;
-        return ok != 0;
-    }
-};
 
 }  // namespace
 
@@ -33,9 +21,9 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32
         return false;
     };
     {
-        FileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.h == INVALID_HANDLE_VALUE) {
+        WinHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             if (systemError) *systemError = GetLastError();
             return false;
         }
@@ -43,14 +31,14 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32
         while (done < bytes.size()) {
             DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
             DWORD written = 0;
-            if (!WriteFile(file.h, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+            if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
                 DWORD err = GetLastError();
                 file.close();
                 return fail(err ? err : ERROR_DISK_FULL);
             }
             done += written;
         }
-        if (!FlushFileBuffers(file.h) || !file.close()) {
+        if (!FlushFileBuffers(file.get()) || !file.close()) {
             DWORD err = GetLastError();
             return fail(err);
         }
@@ -69,18 +57,28 @@ bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes, u
         return false;
     };
     // Shared for every access, so a file being replaced or logged to still reads.
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.h == INVALID_HANDLE_VALUE) return fail(GetLastError());
+    WinHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return fail(GetLastError());
     std::string data;
     char buf[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.h, buf, sizeof buf, &got, nullptr)) return fail(GetLastError());
+        if (!ReadFile(file.get(), buf, sizeof buf, &got, nullptr)) return fail(GetLastError());
         if (got == 0) break;
         if (got > maxBytes - data.size()) return fail(ERROR_FILE_TOO_LARGE);
         data.append(buf, got);
     }
     out = std::move(data);
     return true;
+}
+
+bool appendToFile(const std::string& path, std::string_view bytes) {
+    // Shared for reading and deleting, not for writing, as the log always was.
+    WinHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }

@@ -4,6 +4,19 @@
 #include <utility>
 #include <vector>
 
+namespace {
+
+// A REG_DWORD or REG_BINARY value of at most 4 bytes, little-endian.
+bool decodeNumber(uint32_t type, const std::string& data, uint32_t& value) {
+    if ((type != kRegDword && type != kRegBinary) || data.size() > 4) return false;
+    uint32_t v = 0;
+    for (size_t i = 0; i < data.size(); ++i) v |= uint32_t(static_cast<uint8_t>(data[i])) << (8 * i);
+    value = v;
+    return true;
+}
+
+}  // namespace
+
 uint32_t Registry::deleteTree(RegHandle parent, std::string_view subKey) {
     RegHandle key = 0;
     uint32_t err = open(parent, subKey, RegAccess::AllAccess, key);
@@ -51,6 +64,11 @@ bool RegKey::openOrCreate(Registry& registry, RegHandle parent, std::string_view
     return open(registry, parent, subKey, access) || create(registry, parent, subKey, RegAccess::AllAccess);
 }
 
+bool RegKey::openForWriting(Registry& registry, RegHandle parent, std::string_view subKey) {
+    return open(registry, parent, subKey, RegAccess::AllAccess) ||
+           create(registry, parent, subKey, RegAccess::AllAccess);
+}
+
 void RegKey::close() {
     if (key_ && registry_) registry_->close(key_);
     key_ = 0;
@@ -75,11 +93,26 @@ uint32_t RegKey::deleteValue(std::string_view name) const {
 bool RegKey::readNumber(std::string_view name, uint32_t& value) const {
     uint32_t type = 0;
     std::string data;
-    if (query(name, type, data) != kRegOk) return false;
-    if ((type != kRegDword && type != kRegBinary) || data.size() > 4) return false;
+    return query(name, type, data) == kRegOk && decodeNumber(type, data, value);
+}
+
+bool RegKey::readFlag(std::string_view name, bool& flag, FlagRule rule) const {
     uint32_t v = 0;
-    for (size_t i = 0; i < data.size(); ++i) v |= uint32_t(static_cast<uint8_t>(data[i])) << (8 * i);
-    value = v;
+    switch (rule) {
+    case FlagRule::OneIsTrue:
+        flag = readNumber(name, v) && v == 1;
+        return true;
+    case FlagRule::NonZeroIsTrue:
+        if (!readNumber(name, v)) return false;
+        break;
+    case FlagRule::DwordNonZero: {
+        uint32_t type = 0;
+        std::string data;
+        if (query(name, type, data) != kRegOk || data.size() != 4 || !decodeNumber(type, data, v)) return false;
+        break;
+    }
+    }
+    flag = v != 0;
     return true;
 }
 

@@ -37,6 +37,14 @@ constexpr uint32_t kRegInvalidDatatype = 1804;  // ERROR_INVALID_DATATYPE
 
 enum class RegAccess { Read, AllAccess };
 
+// The rules by which the stored on/off values have always been read; each
+// store keeps its own, so that values other than 0 and 1 read as before.
+enum class FlagRule {
+    OneIsTrue,      // settings and the log: true only for 1; any other number, or none, is false
+    NonZeroIsTrue,  // account options: any number but 0 is true; a missing value keeps the flag
+    DwordNonZero,   // filter switches: only a 4-byte number counts, true unless 0; else the flag stays
+};
+
 class Registry {
 public:
     virtual ~Registry() = default;
@@ -85,6 +93,9 @@ public:
     // Open for reading or, failing that, create with full access; the way
     // settings are loaded.
     bool openOrCreate(Registry& registry, RegHandle parent, std::string_view subKey, RegAccess access);
+    // Open with full access or, failing that, create; the way every store
+    // writes its values.
+    bool openForWriting(Registry& registry, RegHandle parent, std::string_view subKey);
     void close();
 
     bool isOpen() const { return key_ != 0; }
@@ -100,6 +111,9 @@ public:
     // little-endian. Anything else, a longer value or a missing one: false,
     // and `value` is left alone.
     bool readNumber(std::string_view name, uint32_t& value) const;
+    // An on/off value read by `rule`; true when the value decided `flag`
+    // (under OneIsTrue a missing value decides it too, as false).
+    bool readFlag(std::string_view name, bool& flag, FlagRule rule) const;
     // A text: REG_SZ as stored, REG_EXPAND_SZ with its environment references
     // expanded (kept as stored when expansion fails); the text ends at its
     // first zero. REG_MULTI_SZ and other types: false.

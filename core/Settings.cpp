@@ -7,25 +7,12 @@
 const char* const Settings::kIconValues[IconSlots::Count] = {"NormalIconPath", "CheckIconPath", "ErrorIconPath",
                                                               "CheckErrorIconPath"};
 
-namespace {
-
-// Booleans and the one-or-zero numbers: true exactly when the value is 1; a
-// missing value reads as false.
-bool readFlag(const RegKey& key, const char* name) {
-    uint32_t v = 0;
-    return key.readNumber(name, v) && v == 1;
-}
-
-}  // namespace
-
 Settings::Settings(Registry& registry, IconSlots* icons) : Settings(registry, icons, Keys{}) {}
 
 Settings::Settings(Registry& registry, IconSlots* icons, Keys keys)
     : registry_(registry), icons_(icons), keys_(std::move(keys)) {
     load();
 }
-
-Settings::~Settings() { save(); }
 
 void Settings::load() {
     RegKey key;
@@ -38,28 +25,28 @@ void Settings::load() {
     key.readString("MailClient", MailClient);
     if (MailClient.empty()) MailClient = findDefaultMailClient(registry_);
 
-    RunMailerAfterNewMail = readFlag(key, "RunMailerAfterNewMail");
-    WinStartup = readFlag(key, "WinStartup");
-    HideStart = readFlag(key, "HideStart");
+    key.readFlag("RunMailerAfterNewMail", RunMailerAfterNewMail, FlagRule::OneIsTrue);
+    key.readFlag("WinStartup", WinStartup, FlagRule::OneIsTrue);
+    key.readFlag("HideStart", HideStart, FlagRule::OneIsTrue);
 
     uint32_t inet = 0;
     InetConnectionType = key.readNumber("InetConnectionType", inet) ? (inet == 1 ? 0 : 1) : 0;
 
     key.readBinary("MainWindowPlacement", MainWindowPlacement.data(), MainWindowPlacement.size());
-    PlaySound = readFlag(key, "PlaySound");
-    Repeat = readFlag(key, "Repeat");
-    RepeatWhenWindowIsOpen = readFlag(key, "RepeatWhenWindowIsOpen");
+    key.readFlag("PlaySound", PlaySound, FlagRule::OneIsTrue);
+    key.readFlag("Repeat", Repeat, FlagRule::OneIsTrue);
+    key.readFlag("RepeatWhenWindowIsOpen", RepeatWhenWindowIsOpen, FlagRule::OneIsTrue);
 
     SoundFile.clear();
     key.readString("SoundFile", SoundFile);
     if (SoundFile.empty()) SoundFile = programDirectory() + "kestrix.wav";
 
-    FlashIcon = readFlag(key, "FlashIcon");
-    ShowChecking = readFlag(key, "ShowChecking");
-    ErrorIcon = readFlag(key, "ErrorIcon");
-    ShowNumberAllMsgs = readFlag(key, "ShowNumberAllMsgs");
-    DontCalcDeleted = readFlag(key, "DontCalcDeleted");
-    ShowTips = readFlag(key, "ShowTips");
+    key.readFlag("FlashIcon", FlashIcon, FlagRule::OneIsTrue);
+    key.readFlag("ShowChecking", ShowChecking, FlagRule::OneIsTrue);
+    key.readFlag("ErrorIcon", ErrorIcon, FlagRule::OneIsTrue);
+    key.readFlag("ShowNumberAllMsgs", ShowNumberAllMsgs, FlagRule::OneIsTrue);
+    key.readFlag("DontCalcDeleted", DontCalcDeleted, FlagRule::OneIsTrue);
+    key.readFlag("ShowTips", ShowTips, FlagRule::OneIsTrue);
 
     for (int slot = 0; slot < IconSlots::Count; ++slot) {
         std::string path;
@@ -70,16 +57,16 @@ void Settings::load() {
     }
 
     key.readBinary("Font", Font.data(), Font.size());
-    LeftMouseButtonDoubleClickAction = readFlag(key, "LeftMouseButtonDoubleClickAction") ? 1 : 0;
+    bool checkAll = false;
+    key.readFlag("LeftMouseButtonDoubleClickAction", checkAll, FlagRule::OneIsTrue);
+    LeftMouseButtonDoubleClickAction = checkAll ? 1 : 0;
     uint32_t delay = 0;
     if (key.readNumber("MarkMsgDelay", delay)) MarkMsgDelay = static_cast<int32_t>(delay);
 }
 
 void Settings::save() {
     RegKey key;
-    if (!key.open(registry_, kRegCurrentUser, keys_.settings, RegAccess::AllAccess) &&
-        !key.create(registry_, kRegCurrentUser, keys_.settings, RegAccess::AllAccess))
-        return;
+    if (!key.openForWriting(registry_, kRegCurrentUser, keys_.settings)) return;
 
     key.writeNumber("ViewAutoSelect", ViewAutoSelect);
     key.writeNumber("ViewCharset", ViewCharset);

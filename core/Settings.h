@@ -37,8 +37,6 @@ public:
     // Sets the initial values, then loads. `icons` may be null (no tray).
     Settings(Registry& registry, IconSlots* icons = nullptr);
     Settings(Registry& registry, IconSlots* icons, Keys keys);
-    // Saves.
-    ~Settings();
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
@@ -47,6 +45,8 @@ public:
     void load();
     // Writes every value, then removes the screen saver's MailInfo so it
     // shows no summary until a fresh one is written. Failures are silent.
+    // Nothing saves by itself: the owner saves when the user confirms the
+    // settings and at exit, so that a tool can read them without writing.
     void save();
 
     uint32_t ViewAutoSelect = 8;     // 8 (checked) or 0

@@ -38,4 +38,10 @@ DeferUserMessages::~DeferUserMessages() {
     }
 }
 
+void reportSystemError(uint32_t code, const std::string& what, const char* module) {
+    eventLog().log("Error: %s: %s", what.c_str(), code ? formatMessage(code).c_str() : "no system error code");
+    if (code) showUserMessage(code);
+    else showUserMessage(MSG_UnexpectedErrorIn, {module});
+}
+
 UserMessageHandler setUserMessageHandler(UserMessageHandler handler) { return gHandler.exchange(handler); }

@@ -14,6 +14,11 @@ using UserMessageHandler = void (*)(uint32_t id, const std::vector<std::string>&
 
 void showUserMessage(uint32_t id, std::initializer_list<std::string> inserts = {});
 
+// A system call failed for `what` (a file name, say): logs "Error: <what>:
+// <the system's text>" and shows the system's text for `code`, or, when
+// there is no code, "Unexpected Error in '<module>'.".
+void reportSystemError(uint32_t code, const std::string& what, const char* module);
+
 // Null restores the default (the event log). Returns the handler before.
 UserMessageHandler setUserMessageHandler(UserMessageHandler handler);
 

@@ -2,7 +2,7 @@
 
 #include "core/Crc32.h"
 #include "core/TextUtil.h"
-#include "filter/TextLines.h"
+#include "core/TextLines.h"
 
 std::string extractAddress(std::string_view from) {
     size_t open = from.find('<'), close = from.find('>');

@@ -7,6 +7,8 @@
 #include "core/MessageText.h"
 #include "core/ProductKey.h"
 #include "core/Registry.h"
+#include "core/TextLines.h"
+#include "core/TextUtil.h"
 #include "core/UserMessage.h"
 #include "filter/AddressList.h"
 #include "filter/FilterActions.h"
@@ -24,17 +26,6 @@ const char kPower[] = "power.dat";
 const char kVirus[] = "virus.dat";
 const char kFriends[] = "friends.dat";
 const char kSpammers[] = "spammers.dat";
-
-// A switch is taken only from a 4-byte number value.
-void readSwitch(const RegKey& key, const char* name, bool& value) {
-    uint32_t type = 0;
-    std::string data;
-    if (key.query(name, type, data) != kRegOk) return;
-    if ((type != kRegDword && type != kRegBinary) || data.size() != 4) return;
-    uint32_t n;
-    std::memcpy(&n, data.data(), 4);
-    value = n != 0;
-}
 
 }  // namespace
 
@@ -101,7 +92,7 @@ bool FilterSet::appendAddress(const std::string& name, const std::string& addres
     uint32_t error = 0;
     // A file that exists but cannot be read must not be replaced by one line.
     if (!readWholeFile(path(name.c_str()), text, kMaxDataFileBytes, &error) && error != kMissingFileError) {
-        showUserMessage(error);
+        reportSystemError(error, "cannot read " + path(name.c_str()), "BaseFilter");
         return false;
     }
     if (!address.empty()) {
@@ -138,15 +129,13 @@ void FilterSet::loadSpammers() {
 void FilterSet::loadSwitches() {
     RegKey key;
     if (!key.open(registry_, kRegCurrentUser, kFilterKey, RegAccess::Read)) return;
-    readSwitch(key, "CheckSpammers", checkSpammers_);
-    readSwitch(key, "CheckFriends", checkFriends_);
+    key.readFlag("CheckSpammers", checkSpammers_, FlagRule::DwordNonZero);
+    key.readFlag("CheckFriends", checkFriends_, FlagRule::DwordNonZero);
 }
 
 void FilterSet::saveSwitches() {
     RegKey key;
-    if (!key.open(registry_, kRegCurrentUser, kFilterKey, RegAccess::AllAccess) &&
-        !key.create(registry_, kRegCurrentUser, kFilterKey, RegAccess::AllAccess))
-        return;
+    if (!key.openForWriting(registry_, kRegCurrentUser, kFilterKey)) return;
     key.writeNumber("CheckSpammers", checkSpammers_ ? 1 : 0);
     key.writeNumber("CheckFriends", checkFriends_ ? 1 : 0);
 }
@@ -276,20 +265,11 @@ bool FilterSet::importWordList(const std::string& file, std::vector<WordFilter>&
     std::string raw;
     if (!readFileOrReport(file, raw)) return false;
     // Read as the run-time library's text mode and its 260-byte line buffer
-    // do: CR LF is a line end, and a longer line goes on as the next record.
-    std::string text;
-    text.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i)
-        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) text += raw[i];
-    const size_t kPiece = 259;
-    for (size_t pos = 0; pos < text.size();) {
-        size_t end = text.find('\n', pos);
-        end = end == std::string::npos ? text.size() : end + 1;
-        end = std::min(end, pos + kPiece);
-        size_t last = end;
-        while (last > pos && (text[last - 1] == ' ' || (text[last - 1] >= 9 && text[last - 1] <= 13))) --last;
-        if (last > pos) target.emplace_back(field, text.substr(pos, last - pos));
-        pos = end;
+    // do: a longer line goes on as the next record.
+    TextLines lines(raw, 259);
+    for (std::string_view line; lines.next(line);) {
+        line = trimRight(line);
+        if (!line.empty()) target.emplace_back(field, std::string(line));
     }
     return true;
 }

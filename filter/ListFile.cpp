@@ -102,13 +102,13 @@ bool writeList(const std::string& path, const std::vector<SizeFilter>& list) {
 bool writeFileOrReport(const std::string& path, std::string_view bytes) {
     uint32_t error = 0;
     if (writeFileAtomically(path, bytes, &error)) return true;
-    showUserMessage(error);
+    reportSystemError(error, "cannot write " + path, "BaseFilter");
     return false;
 }
 
 bool readFileOrReport(const std::string& path, std::string& out) {
     uint32_t error = 0;
     if (readWholeFile(path, out, kMaxDataFileBytes, &error)) return true;
-    showUserMessage(error);
+    reportSystemError(error, "cannot read " + path, "BaseFilter");
     return false;
 }

@@ -1,10 +1,9 @@
 #include "filter/PowerFile.h"
 
-#include <climits>
 #include <optional>
 
 #include "core/TextUtil.h"
-#include "filter/TextLines.h"
+#include "core/TextLines.h"
 
 namespace {
 
@@ -14,21 +13,11 @@ std::optional<std::string_view> valueOf(std::string_view line, std::string_view 
     return line.substr(key.size());
 }
 
-// "%d": blanks, a sign, digits. Out-of-range numbers are clamped rather than
-// left to wrap.
 std::optional<int32_t> readNumber(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size() && isWhite(s[i])) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    if (i >= s.size() || s[i] < '0' || s[i] > '9') return std::nullopt;
-    long long n = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
-        if (n <= INT_MAX) n = n * 10 + (s[i] - '0');
-    if (negative) n = -n;
-    if (n > INT_MAX) return INT_MAX;
-    if (n < INT_MIN) return INT_MIN;
-    return static_cast<int32_t>(n);
+    size_t pos = 0;
+    int32_t n;
+    if (!scanDecimal(s, pos, n)) return std::nullopt;
+    return n;
 }
 
 const char* yesNo(bool b) { return b ? "yes" : "no"; }

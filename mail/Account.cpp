@@ -1,17 +1,69 @@
 #include "mail/Account.h"
 
+#include <atomic>
+
 #include "core/Platform.h"
 #include "message/Message.h"
 
-Account::Account() : lastCheck(currentTime()) {}
+namespace {
+std::atomic<uint32_t> gLastAccountId{0};
+}  // namespace
 
-Account::Account(const AccountInfo& info) : AccountInfo(info), lastCheck(currentTime()) {}
+Account::Account() : id_(++gLastAccountId) { status_.lastCheck = currentTime(); }
+
+Account::Account(const AccountInfo& info) : Account() { static_cast<AccountInfo&>(*this) = info; }
 
 Account::~Account() = default;
 
+AccountStatus Account::status() const {
+    std::lock_guard<std::mutex> hold(statusLock_);
+    AccountStatus s = status_;
+    if (s.neverChecked) s.messageCount = s.unreadCount = 0;
+    return s;
+}
+
+AccountState Account::state() const { return get(&AccountStatus::state); }
+
+void Account::setState(AccountState state) { set(&AccountStatus::state, state); }
+
+uint32_t Account::lastError() const { return get(&AccountStatus::lastError); }
+
+void Account::setLastError(uint32_t id) { set(&AccountStatus::lastError, id); }
+
+std::string Account::errorText() const { return get(&AccountStatus::errorText); }
+
+void Account::setErrorText(const std::string& text) { set(&AccountStatus::errorText, text.substr(0, 255)); }
+
+void Account::clearErrorText() { set(&AccountStatus::errorText, std::string()); }
+
+void Account::clearError() {
+    std::lock_guard<std::mutex> hold(statusLock_);
+    status_.lastError = 0;
+    status_.errorText.clear();
+}
+
+std::string Account::recordError(uint32_t id, const std::string& text) {
+    std::lock_guard<std::mutex> hold(statusLock_);
+    status_.lastError = id;
+    if (status_.errorText.empty()) status_.errorText = text.substr(0, 255);
+    return status_.errorText;
+}
+
+int64_t Account::lastCheck() const { return get(&AccountStatus::lastCheck); }
+
+void Account::setLastCheck(int64_t t) { set(&AccountStatus::lastCheck, t); }
+
+bool Account::neverChecked() const { return get(&AccountStatus::neverChecked); }
+
+uint32_t Account::messageCount() const { return status().messageCount; }
+
+uint32_t Account::unreadCount() const { return status().unreadCount; }
+
+void Account::setUnreadCount(uint32_t n) { set(&AccountStatus::unreadCount, n); }
+
 const MessageList& Account::currentMessages() const {
     static const MessageList kEmpty;
-    return neverChecked ? kEmpty : messages;
+    return neverChecked() ? kEmpty : messages;
 }
 
 uint32_t Account::countMarked() const {
@@ -39,9 +91,12 @@ void Account::replaceMessages(MessageList&& list) {
     messages = std::move(list);
     uint32_t unread = 0;
     for (const auto& m : messages) unread += !m->read();
-    unreadCount_ = unread;
-    messageCount_ = static_cast<uint32_t>(messages.size());
-    neverChecked = false;
+    uint64_t size = totalSize();
+    std::lock_guard<std::mutex> hold(statusLock_);
+    status_.unreadCount = unread;
+    status_.messageCount = static_cast<uint32_t>(messages.size());
+    status_.mailboxSize = size;
+    status_.neverChecked = false;
 }
 
 void Account::launch(const std::string& path) const {

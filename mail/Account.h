@@ -54,15 +54,8 @@ struct AccountInfo {
 
 using MessageList = std::vector<std::unique_ptr<Message>>;
 
-class Account : public AccountInfo {
-public:
-    Account();
-    explicit Account(const AccountInfo& info);
-    ~Account();
-    Account(const Account&) = delete;
-    Account& operator=(const Account&) = delete;
-
-    // Options.
+// What an account does and how often: the account dialog's options.
+struct AccountOptions {
     uint32_t checkInterval = 300;  // seconds from one check's start to the next
     uint32_t checkTimeout = 120;   // longest silence of the server, seconds
     std::string soundFile;
@@ -74,29 +67,70 @@ public:
     bool checkOnlyManually = false;
     SortKind sortKind = kSortByDate;
     uint32_t sortOrder = 0;
+};
 
-    // Live state, changed by the worker.
+// One consistent picture of an account's live state, taken at one moment.
+struct AccountStatus {
     AccountState state = AccountState::NotStarted;
-    uint32_t lastError = 0;        // message id of the last reported error
-    std::string errorText;         // the first error since the last clear, at most 255 characters
-    int64_t lastCheck = 0;
-    SocketAddress address;         // valid while `resolved`: names are resolved once
-    bool resolved = false;
+    uint32_t lastError = 0;    // message id of the last reported error
+    std::string errorText;     // the first error since the last clear, at most 255 characters
+    uint32_t messageCount = 0; // as presented: 0 before the first good check
+    uint32_t unreadCount = 0;
+    int64_t lastCheck = 0;     // start, and after success the end, of the last check
+    uint64_t mailboxSize = 0;  // sum of the listed sizes of the last good check
     bool neverChecked = true;
-    MessageList messages;          // last good check, or the placeholders of the read-marks file
+};
 
+class Account : public AccountInfo, public AccountOptions {
+public:
+    Account();
+    explicit Account(const AccountInfo& info);
+    ~Account();
+    Account(const Account&) = delete;
+    Account& operator=(const Account&) = delete;
+
+    // Unique within the run and never reused: reports name their account by
+    // it, so that a report about an account removed meanwhile finds none.
+    uint32_t id() const { return id_; }
+
+    // The live state. The worker, the monitor and the transport change it
+    // through the setters below; a window reads it only as status().
+    AccountStatus status() const;
+    AccountState state() const;
+    void setState(AccountState state);
+    uint32_t lastError() const;
+    void setLastError(uint32_t id);
+    std::string errorText() const;
+    // Replaces the error text (a refused answer, what a closing server sent).
+    void setErrorText(const std::string& text);
+    void clearErrorText();
+    // lastError and errorText both cleared: a new attempt begins.
+    void clearError();
+    // Records a reported error: `id` becomes lastError, and `text` the error
+    // text unless one is there already (the first error of a check stays).
+    // Returns the error text as it now is.
+    std::string recordError(uint32_t id, const std::string& text);
+    int64_t lastCheck() const;
+    void setLastCheck(int64_t t);
+    bool neverChecked() const;
     // Counts as presented: 0 until the first good check.
-    uint32_t messageCount() const { return neverChecked ? 0 : messageCount_; }
-    uint32_t unreadCount() const { return neverChecked ? 0 : unreadCount_; }
-    void setMessageCount(uint32_t n) { messageCount_ = n; }
-    void setUnreadCount(uint32_t n) { unreadCount_ = n; }
+    uint32_t messageCount() const;
+    uint32_t unreadCount() const;
+    void setUnreadCount(uint32_t n);  // the messages view recounts
+
+    // Worker-only: the resolved server address, valid while `resolved`.
+    SocketAddress address;
+    bool resolved = false;
+
+    MessageList messages;  // last good check, or the placeholders of the read-marks file
     // The list as presented: empty until the first good check.
     const MessageList& currentMessages() const;
 
+    // These read `messages`: hold its lock unless on the worker's own thread.
     uint32_t countMarked() const;  // messages marked for deletion
     uint64_t totalSize() const;    // sum of the listed sizes
     void markAllRead();
-    // Replaces the list by a check's result and recounts.
+    // Replaces the list by a check's result and recounts (the list's lock held).
     void replaceMessages(MessageList&& list);
     // Opens `path` with the shell's default verb (nothing when empty).
     void launch(const std::string& path) const;
@@ -105,17 +139,36 @@ public:
     // interface at most 10 s, and may take it again while it holds it.
     void lockMessages() { lock_.lock(); }
     bool tryLockMessages() { return lock_.try_lock_for(std::chrono::seconds(10)); }
-    bool tryLockMessagesFor(std::chrono::milliseconds wait) { return lock_.try_lock_for(wait); }
     void unlockMessages() { lock_.unlock(); }
+    // The worker's wait for the lock: in short steps, asking `stopped`
+    // between them; false when the stop came first.
+    template <class Stopped>
+    bool lockMessagesUnless(Stopped stopped) {
+        while (!lock_.try_lock_for(std::chrono::milliseconds(50)))
+            if (stopped()) return false;
+        return true;
+    }
 
     // The worker thread with its stop request; null while none was made.
     std::shared_ptr<AccountWorker> worker;
 
 private:
+    template <class T>
+    T get(T AccountStatus::*field) const {
+        std::lock_guard<std::mutex> hold(statusLock_);
+        return status_.*field;
+    }
+    template <class T>
+    void set(T AccountStatus::*field, T value) {
+        std::lock_guard<std::mutex> hold(statusLock_);
+        status_.*field = std::move(value);
+    }
+
+    const uint32_t id_;
     std::recursive_timed_mutex lock_;
     MessageList retired_;  // the list before the last check, which a view may still show
-    uint32_t messageCount_ = 0;
-    uint32_t unreadCount_ = 0;
+    mutable std::mutex statusLock_;  // around status_, held for a few instructions only
+    AccountStatus status_;           // counts as stored, not as presented
 };
 
 // Text of an account state, deletion mode or sort kind.

@@ -24,19 +24,6 @@ void logUnexpected(int site) {
     eventLog().log("%s %s,%d.", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, site);
 }
 
-// A system error code as an error box; a failure without a code still gets one.
-void showSystemError(uint32_t code) {
-    if (code) showUserMessage(code);
-    else showUserMessage(MSG_UnexpectedErrorIn, {kAccountModule});
-}
-
-bool readFlag(const RegKey& key, const char* name, bool& flag) {
-    uint32_t v;
-    if (!key.readNumber(name, v)) return false;
-    flag = v != 0;
-    return true;
-}
-
 bool knownDeletionMode(uint32_t v) {
     switch (static_cast<DeletionMode>(v)) {
     case DeletionMode::AutoFiltered:
@@ -102,8 +89,7 @@ bool saveAccounts(const AccountList& accounts, const std::string& dir) {
         for (const auto& account : accounts) saveRecord(*account, file);
         uint32_t error = 0;
         if (writeFileAtomically(dir + kAccountFileName, file.bytes(), &error)) return true;
-        eventLog().log("Error: cannot write %s%s: %s", dir.c_str(), kAccountFileName, formatMessage(error).c_str());
-        showSystemError(error);
+        reportSystemError(error, "cannot write " + dir + kAccountFileName, kAccountModule);
     } catch (...) {
         logUnexpected(1);
     }
@@ -155,10 +141,8 @@ void saveOptions(Registry& registry, const Account& account) {
         std::string path = optionsKeyPath(account.name);
         if (path.empty()) return;
         RegKey key;
-        if (!key.open(registry, kRegCurrentUser, path, RegAccess::AllAccess) &&
-            !key.create(registry, kRegCurrentUser, path, RegAccess::AllAccess))
-            return;
-        key.writeNumber("DisableChecking", account.state == AccountState::Disabled);
+        if (!key.openForWriting(registry, kRegCurrentUser, path)) return;
+        key.writeNumber("DisableChecking", account.state() == AccountState::Disabled);
         key.writeString("SoundFile", account.soundFile);
         key.writeNumber("MsgDeletion", static_cast<uint32_t>(account.msgDeletion));
         key.writeNumber("SecureAuth", account.secureAuth);
@@ -180,19 +164,20 @@ void loadOptions(Registry& registry, Account& account, const std::string& defaul
         std::string path = optionsKeyPath(account.name);
         if (!path.empty() && key.open(registry, kRegCurrentUser, path, RegAccess::Read)) {
             uint32_t v;
-            bool flag;
-            if (readFlag(key, "DisableChecking", flag) && flag) account.state = AccountState::Disabled;
+            bool flag = false;
+            if (key.readFlag("DisableChecking", flag, FlagRule::NonZeroIsTrue) && flag)
+                account.setState(AccountState::Disabled);
             key.readString("SoundFile", account.soundFile);
             // An unknown mode would act as none and show no text.
             if (key.readNumber("MsgDeletion", v) && knownDeletionMode(v)) account.msgDeletion = static_cast<DeletionMode>(v);
-            readFlag(key, "SecureAuth", account.secureAuth);
+            key.readFlag("SecureAuth", account.secureAuth, FlagRule::NonZeroIsTrue);
             key.readNumber("MsgLinesNum", account.msgLinesNum);
-            readFlag(key, "CheckMailboxSize", account.checkMailboxSize);
+            key.readFlag("CheckMailboxSize", account.checkMailboxSize, FlagRule::NonZeroIsTrue);
             key.readNumber("MailboxBound", account.mailboxBound);
             key.readString("LaunchFile", account.launchFile);
             key.readNumber("SortKind", account.sortKind);
             key.readNumber("SortOrder", account.sortOrder);
-            readFlag(key, "CheckOnlyManually", account.checkOnlyManually);
+            key.readFlag("CheckOnlyManually", account.checkOnlyManually, FlagRule::NonZeroIsTrue);
         }
         if (account.soundFile.empty()) account.soundFile = defaultSoundFile;
     } catch (...) {

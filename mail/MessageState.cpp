@@ -6,6 +6,7 @@
 #include "core/EventLog.h"
 #include "core/FileIO.h"
 #include "core/MessageText.h"
+#include "core/TextLines.h"
 #include "core/UserMessage.h"
 #include "mail/AccountStore.h"
 #include "message/Message.h"
@@ -46,10 +47,11 @@ bool parseHex(std::string_view text, uint32_t& value) {
 }
 
 // The value after the key, without the line's last character: the line
-// feed of a whole line, or the last letter of a last line that has none.
-std::string_view valueOf(std::string_view line, std::string_view key) {
+// feed of a whole line, or the last letter of a piece or of a last line
+// that has none.
+std::string_view valueOf(std::string_view line, std::string_view key, bool ended) {
     std::string_view rest = line.substr(key.size());
-    return rest.empty() ? rest : rest.substr(0, rest.size() - 1);
+    return ended || rest.empty() ? rest : rest.substr(0, rest.size() - 1);
 }
 
 }  // namespace
@@ -61,30 +63,18 @@ std::string messageStateFileName(const std::string& accountName) {
 }
 
 void parseMessageState(std::string_view text, MessageList& out) {
-    // Text mode: a CR LF pair on disk is a line feed to the reader.
-    std::string lines;
-    lines.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
-
     std::unique_ptr<Message> pending;
-    std::string_view rest = lines;
-    while (!rest.empty()) {
-        size_t end = rest.find('\n');
-        size_t n = end == std::string_view::npos ? rest.size() : end + 1;
-        if (n > kLinePiece) n = kLinePiece;
-        std::string_view line = rest.substr(0, n);
-        rest.remove_prefix(n);
-
+    TextLines lines(text, kLinePiece);
+    for (std::string_view line; lines.next(line);) {
         if (line.starts_with(kCrcKey)) {
             if (pending) out.push_back(std::move(pending));
             uint32_t crc;
             // A CRC that does not parse starts no placeholder, so its read
             // line cannot mark the one before.
-            if (parseHex(valueOf(line, kCrcKey), crc)) pending = std::make_unique<Message>(crc);
+            if (parseHex(valueOf(line, kCrcKey, lines.ended()), crc)) pending = std::make_unique<Message>(crc);
         } else if (line.starts_with(kReadKey)) {
             if (!pending) continue;
-            if (valueOf(line, kReadKey) == "yes") pending->markRead();
+            if (valueOf(line, kReadKey, lines.ended()) == "yes") pending->markRead();
             else pending->markUnread();
         }
     }
@@ -113,9 +103,7 @@ bool saveMessageState(Account& account, const std::string& dir) {
         std::string path = dir + messageStateFileName(account.name);
         uint32_t error = 0;
         if (writeFileAtomically(path, text, &error)) return true;
-        eventLog().log("Error: cannot write %s: %s", path.c_str(), formatMessage(error).c_str());
-        if (error) showUserMessage(error);
-        else showUserMessage(MSG_UnexpectedErrorIn, {kAccountModule});
+        reportSystemError(error, "cannot write " + path, kAccountModule);
     } catch (...) {
         eventLog().log("%s %s,%d.", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 5);
     }

@@ -1,45 +1,24 @@
 #include "mail/Pop3Session.h"
 
-#include <cstdlib>
 
 #include "core/EventLog.h"
 #include "core/Md5.h"
+#include "core/TextUtil.h"
 #include "message/Message.h"
-
-namespace {
-
-// "%d" as sscanf reads it: optional blanks, a sign, digits; -1 when none.
-int scanInt(std::string_view text, size_t& pos) {
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
-    size_t start = pos;
-    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) ++pos;
-    size_t digits = pos;
-    long long value = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-        if (value < 0x7fffffff) value = value * 10 + (text[pos] - '0');
-        ++pos;
-    }
-    if (pos == digits) {
-        pos = start;
-        return -1;
-    }
-    if (value > 0x7fffffff) value = 0x7fffffff;
-    return text[start] == '-' ? -static_cast<int>(value) : static_cast<int>(value);
-}
-
-}  // namespace
 
 std::vector<std::pair<int, int>> parseListing(std::string_view answer) {
     std::vector<std::pair<int, int>> out;
     size_t pos = answer.find("\r\n");
     while (pos != std::string_view::npos) {
         pos += 2;
-        size_t at = pos;
-        int number = scanInt(answer, at);
+        size_t end = answer.find("\r\n", pos);
+        std::string_view line = answer.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        size_t at = 0;
+        int32_t number = -1, size = -1;
         // The size is read only after a number was, as "%d %d" does.
-        int size = number == -1 && at == pos ? -1 : scanInt(answer, at);
+        if (scanDecimal(line, at, number)) scanDecimal(line, at, size);
         out.emplace_back(number, size);
-        pos = answer.find("\r\n", pos);
+        pos = end;
     }
     return out;
 }
@@ -73,8 +52,8 @@ std::string apopDigest(std::string_view greeting, std::string_view password, boo
     return md5Hex(input);
 }
 
-Pop3Session::Pop3Session(Account& account, Transport& transport, CheckHooks& hooks, bool dontCalcDeleted)
-    : account_(account), transport_(transport), hooks_(hooks), dontCalcDeleted_(dontCalcDeleted) {}
+Pop3Session::Pop3Session(Account& account, Transport& transport, CheckPolicy& policy, CheckWait& wait)
+    : account_(account), transport_(transport), policy_(policy), wait_(wait), dontCalcDeleted_(policy.dontCalcDeleted()) {}
 
 bool Pop3Session::connectAndLogin() {
     const char* name = account_.name.c_str();
@@ -84,8 +63,7 @@ bool Pop3Session::connectAndLogin() {
         eventLog().log("Connect to mail_server: account=%s server=%s user=%s check_interval=%d check_timeout=%d count=%d",
                        name, server, user, static_cast<int>(account_.checkInterval),
                        static_cast<int>(account_.checkTimeout), attempt);
-        account_.errorText.clear();
-        account_.lastError = 0;
+        account_.clearError();
         bool ok;
         if (account_.secureAuth)
             ok = (transport_.hookup() && loginApop()) ||
@@ -104,9 +82,9 @@ bool Pop3Session::connectAndLogin() {
 
 void Pop3Session::quitAfterRefusal() {
     // Only a close in answer to this QUIT makes the refusal's text go.
-    account_.lastError = 0;
+    account_.setLastError(0);
     if (transport_.request("QUIT")) transport_.readAnswer();
-    if (account_.lastError == MSG_ConnectionClosed) account_.errorText.clear();
+    if (account_.lastError() == MSG_ConnectionClosed) account_.clearErrorText();
 }
 
 bool Pop3Session::loginApop() {
@@ -144,9 +122,18 @@ bool Pop3Session::loginUser() {
     return false;
 }
 
-Message* Pop3Session::previous(uint32_t crc) {
+bool Pop3Session::lockList() {
+    // The user interface may hold the list for a while; a stop ends the wait.
+    return account_.lockMessagesUnless([&] { return wait_.stopRequested(); });
+}
+
+Pop3Session::Marks Pop3Session::previous(uint32_t crc) {
+    Marks marks;
     auto it = previous_.find(crc);
-    return it == previous_.end() ? nullptr : it->second;
+    if (it == previous_.end() || !lockList()) return marks;
+    marks = {true, it->second->read(), it->second->deleted()};
+    account_.unlockMessages();
+    return marks;
 }
 
 bool Pop3Session::prepareDeletion() {
@@ -154,10 +141,15 @@ bool Pop3Session::prepareDeletion() {
     case DeletionMode::Without:
         return true;
     case DeletionMode::With:
-    case DeletionMode::AutoFiltered:
-        if (account_.countMarked() == 0) return false;
-        hooks_.touch(account_);
-        return hooks_.confirmDeletion(account_);
+    case DeletionMode::AutoFiltered: {
+        if (!lockList()) return false;
+        uint32_t marked = account_.countMarked();
+        account_.unlockMessages();
+        if (marked == 0) return false;
+        transport_.touch();
+        // An answer that comes after a stop request is no answer.
+        return policy_.confirmDeletion(account_, wait_) && !wait_.stopRequested();
+    }
     default:
         return false;
     }
@@ -167,8 +159,12 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     eventLog().log("Check to mail server: account=%s", account_.name.c_str());
     result.clear();
     previous_.clear();
+    // Only this check's worker replaces the list, so its messages stay put
+    // until the end of the check; only their marks change meanwhile.
+    if (!lockList()) return false;
     for (auto it = account_.messages.rbegin(); it != account_.messages.rend(); ++it)
         previous_[(*it)->crc()] = it->get();  // the first of equal CRCs wins
+    account_.unlockMessages();
     bool deletionPass = prepareDeletion();
     if (!transport_.request("LIST") || !transport_.readMultiAnswer() || !transport_.answerIsOk()) return false;
 
@@ -182,13 +178,13 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         std::vector<std::string_view> lines = splitAnswerLines(transport_.answer());
         auto message = std::make_unique<Message>(std::span<const std::string_view>(lines), size);
         if (deletionPass && deleteIfMarked(number, *message)) continue;
-        hooks_.evaluate(*message);
+        policy_.evaluate(*message);
         if (account_.msgDeletion == DeletionMode::AutoFiltered && message->deleted() &&
             autoDeleteFiltered(number, *message))
             continue;
         result.push_back(std::move(message));
     }
-    if (transport_.stopped() || !transport_.stream().isOpen()) {
+    if (transport_.stopped() || wait_.stopRequested() || !transport_.stream().isOpen()) {
         // The list so far is not the mailbox: taking it would drop the marks
         // of the messages not fetched, and the DELEs sent are not committed
         // without QUIT. The last check's list stays.
@@ -197,18 +193,17 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     }
 
     for (auto& message : result) {
-        Message* old = previous(message->crc());
-        if (!old) continue;
-        if (old->read()) message->markRead();
-        if (old->deleted()) message->markDeleted(dontCalcDeleted_);
+        Marks old = previous(message->crc());
+        if (old.read) message->markRead();
+        if (old.deleted) message->markDeleted(dontCalcDeleted_);
     }
     return true;
 }
 
 bool Pop3Session::deleteIfMarked(int number, Message& message) {
-    Message* old = previous(message.crc());
-    if (!old) return false;
-    if (!old->deleted()) {
+    Marks old = previous(message.crc());
+    if (!old.found) return false;
+    if (!old.deleted) {
         message.undelete();
         return false;
     }
@@ -217,8 +212,7 @@ bool Pop3Session::deleteIfMarked(int number, Message& message) {
 }
 
 bool Pop3Session::autoDeleteFiltered(int number, Message& message) {
-    Message* old = previous(message.crc());
-    if (old && old->deleted()) return false;  // waits for a confirmed pass
+    if (previous(message.crc()).deleted) return false;  // waits for a confirmed pass
     message.markDeleted(dontCalcDeleted_);
     return deleteMessage(number);
 }
@@ -230,11 +224,11 @@ bool Pop3Session::deleteMessage(int number) {
 }
 
 bool Pop3Session::quit() {
-    account_.lastError = 0;
+    account_.setLastError(0);
     bool ok = transport_.request("QUIT") && transport_.readAnswer() && transport_.answerIsOk();
     // A server that hangs up instead of answering QUIT loses nothing, unless
     // it had deletions to commit.
-    if (account_.lastError == MSG_ConnectionClosed && !deletionsSent_) account_.errorText.clear();
+    if (account_.lastError() == MSG_ConnectionClosed && !deletionsSent_) account_.clearErrorText();
     transport_.closeConnection();
     eventLog().log("disconnect from mail server: account=%s", account_.name.c_str());
     return ok || !deletionsSent_;

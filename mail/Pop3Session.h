@@ -12,8 +12,9 @@
 
 class Pop3Session {
 public:
-    // `dontCalcDeleted` is the setting that makes a deletion mark also a read mark.
-    Pop3Session(Account& account, Transport& transport, CheckHooks& hooks, bool dontCalcDeleted);
+    // The policy is asked for the filters, the deletion confirmation and the
+    // DontCalcDeleted setting; `wait` is the check's, for the confirmation.
+    Pop3Session(Account& account, Transport& transport, CheckPolicy& policy, CheckWait& wait);
 
     // Up to three login attempts, `retryPause` apart; true with the
     // connection open and authenticated. A stop request ends the pause.
@@ -35,18 +36,25 @@ private:
         int number;
         int size;
     };
+    // The marks of the earlier list's first message with a CRC, read under
+    // the list's lock (the user interface marks them meanwhile).
+    struct Marks {
+        bool found = false, read = false, deleted = false;
+    };
+    bool lockList();
+    Marks previous(uint32_t crc);
     bool prepareDeletion();
     bool deleteIfMarked(int number, Message& message);
     bool autoDeleteFiltered(int number, Message& message);
-    Message* previous(uint32_t crc);
     void quitAfterRefusal();
 
     Account& account_;
     Transport& transport_;
-    CheckHooks& hooks_;
+    CheckPolicy& policy_;
+    CheckWait& wait_;
     bool dontCalcDeleted_;
     bool deletionsSent_ = false;
-    std::unordered_map<uint32_t, Message*> previous_;  // first message of the last check per CRC
+    std::unordered_map<uint32_t, const Message*> previous_;  // first message of the earlier list per CRC
 };
 
 // The message list of a LIST answer: after every CRLF a number and a size

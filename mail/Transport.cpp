@@ -23,9 +23,11 @@ enum Site {
     kSiteReadInvalid = 6,
     kSiteRead = 7,
     kSiteTooLong = 8,
+    kSiteTooSlow = 9,
 };
 
-// Removes byte-stuffing: a line that starts with ".." loses its first ".".
+}  // namespace
+
 std::string unstuff(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -41,18 +43,22 @@ std::string unstuff(std::string_view text) {
     return out;
 }
 
-}  // namespace
+Transport::Transport(Account& account, ByteStream& stream, CheckGate& gate)
+    : account_(account), stream_(stream), gate_(gate) {}
 
-std::string clipErrorText(const std::string& text) { return text.substr(0, 255); }
+size_t Transport::progressStep() const {
+    return std::max<size_t>(kProgressBytes, size_t{account_.checkTimeout} * kProgressPerSecond);
+}
 
-Transport::Transport(Account& account, ByteStream& stream, CheckHooks& hooks)
-    : account_(account), stream_(stream), hooks_(hooks) {}
+void Transport::touch() {
+    gate_.touch(account_);
+    unrenewed_ = 0;
+}
 
 bool Transport::lookup() {
     eventLog().log("Lookup: account=%s", account_.name.c_str());
-    hooks_.touch(account_);
-    account_.lastError = 0;
-    account_.errorText.clear();
+    touch();
+    account_.clearError();
     account_.address = SocketAddress();
     StreamResult r = stream_.resolve(account_.server, static_cast<uint16_t>(account_.port), account_.address);
     if (r.kind == StreamResult::Ok) return true;
@@ -63,7 +69,7 @@ bool Transport::lookup() {
 
 bool Transport::hookup() {
     eventLog().log("hookup: account=%s", account_.name.c_str());
-    hooks_.touch(account_);
+    touch();
     StreamResult r = stream_.connect(account_.address);
     if (r.kind == StreamResult::Ok) return true;
     // A stop ends the attempt silently; a refused connection is an error.
@@ -79,7 +85,7 @@ bool Transport::request(const char* format, ...) {
         eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteSendInvalid);
         return false;
     }
-    hooks_.touch(account_);
+    touch();
     char line[kCommandBuffer];
     va_list args;
     va_start(args, format);
@@ -111,7 +117,7 @@ bool Transport::read(bool multiLine) {
         eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteReadInvalid);
         return false;
     }
-    hooks_.touch(account_);
+    touch();
     size_t used = 0;      // received bytes at the front of rx_
     size_t searched = 0;  // bytes before this offset cannot start the end mark
     if (rx_.size() < 8192) rx_.resize(8192);
@@ -138,19 +144,26 @@ bool Transport::read(bool multiLine) {
         if (used == rx_.size()) rx_.resize(std::min(rx_.size() * 2, kMaxAnswer));
         StreamResult r = stream_.receive(rx_.data() + used, rx_.size() - used);
         if (r.kind == StreamResult::Ok && r.count > 0) {
-            used += std::min(r.count, rx_.size() - used);
-            hooks_.touch(account_);  // a long answer still arriving is no silence
+            size_t got = std::min(r.count, rx_.size() - used);
+            used += got;
+            // A long answer still arriving is no silence, one that trickles is.
+            unrenewed_ += got;
+            if (unrenewed_ >= progressStep()) touch();
             continue;
         }
         stream_.close();
         if (r.kind == StreamResult::Ok || r.kind == StreamResult::Closed) {
             // The server closed: what it sent before is the best error text.
             if (used > 0) {
-                account_.errorText = clipErrorText(std::string(rx_.data(), used));
-                eventLog().log("Error: %s", account_.errorText.c_str());
+                account_.setErrorText(std::string(rx_.data(), used));
+                eventLog().log("Error: %s", account_.errorText().c_str());
             } else {
                 closedByServer(kSiteRead);
             }
+        } else if (r.kind == StreamResult::Stopped && unrenewed_ > 0 && gate_.silenced(account_)) {
+            stopped_ = true;
+            reportError(MSG_AnswerTooSlow, {std::to_string(unrenewed_), std::to_string(account_.checkTimeout)},
+                        kModule, kSiteTooSlow);
         } else {
             failIo(r, kSiteRead);
         }
@@ -169,7 +182,7 @@ void Transport::closedByServer(int site) {
     eventLog().log("Error: Connection close by server %s %d", kModule, site);
 }
 
-void Transport::keepErrorAnswer() { account_.errorText = clipErrorText(answer_); }
+void Transport::keepErrorAnswer() { account_.setErrorText(answer_); }
 
 bool Transport::answerIsOk() {
     if (answer_.compare(0, 3, "+OK") == 0) return true;
@@ -186,12 +199,13 @@ bool Transport::answerIsErr() {
 void Transport::closeConnection() { stream_.close(); }
 
 void Transport::reportError(uint32_t id, int code, const char* module, int site) {
-    account_.lastError = id;
-    if (account_.errorText.empty()) {
-        std::string text = code ? formatMessage(id, {std::to_string(static_cast<unsigned>(code))})
-                                : formatMessage(id);
-        if (module && site >= 0) text += " " + std::string(module) + ", " + std::to_string(site);
-        account_.errorText = clipErrorText(text);
-    }
-    eventLog().log("Error: %s", account_.errorText.c_str());
+    if (code) reportError(id, {std::to_string(static_cast<unsigned>(code))}, module, site);
+    else reportError(id, std::initializer_list<std::string>{}, module, site);
+}
+
+void Transport::reportError(uint32_t id, std::initializer_list<std::string> inserts, const char* module, int site) {
+    std::string text = formatMessage(id, inserts);
+    if (module && site >= 0) text += " " + std::string(module) + ", " + std::to_string(site);
+    // The log repeats the first error of the check, which the text keeps.
+    eventLog().log("Error: %s", account_.recordError(id, text).c_str());
 }

@@ -1,9 +1,17 @@
 // The line-oriented POP3 transport of one account: commands out, one-line and
 // multi-line answers in. It records the first error of a check on the
-// account (`lastError`, `errorText`) and logs every step.
+// account (lastError, errorText) and logs every step.
+//
+// Before every step it tells the gate that the account is alive, which
+// starts the silence deadline again. Bytes of an answer count as life only
+// while they come at a real pace (see progressStep): an answer that trickles
+// in a byte at a time would otherwise keep a check, and every account
+// queued behind it on that server, waiting for ever.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "mail/ByteStream.h"
 #include "mail/CheckHooks.h"
@@ -17,8 +25,13 @@ public:
     // The formatted command with its CRLF must fit here, or it is not sent.
     static constexpr size_t kCommandBuffer = 4096;
 
-    // Every network step first tells `hooks` the account is alive.
-    Transport(Account& account, ByteStream& stream, CheckHooks& hooks);
+    // Received bytes renew the deadline once they add up to this many, or to
+    // kProgressPerSecond for every second of the account's time-out if that
+    // is more.
+    static constexpr size_t kProgressBytes = 512;
+    static constexpr size_t kProgressPerSecond = 64;
+
+    Transport(Account& account, ByteStream& stream, CheckGate& gate);
 
     bool lookup();
     bool hookup();
@@ -31,6 +44,7 @@ public:
     // Records an error: `id` is a message-table id, `code` its %1 (0: none),
     // `module` and `site` (site < 0: none) name the reporting place.
     void reportError(uint32_t id, int code, const char* module, int site);
+    void reportError(uint32_t id, std::initializer_list<std::string> inserts, const char* module, int site);
 
     // The last answer without its end mark, byte-stuffing removed.
     const std::string& answer() const { return answer_; }
@@ -42,6 +56,9 @@ public:
     // A stop request ended a wait: the check is to end, changing nothing.
     bool stopped() const { return stopped_; }
     ByteStream& stream() { return stream_; }
+    // Renews the silence deadline (what every step does first).
+    void touch();
+    size_t progressStep() const;
 
 private:
     bool read(bool multiLine);
@@ -51,11 +68,13 @@ private:
 
     Account& account_;
     ByteStream& stream_;
-    CheckHooks& hooks_;
+    CheckGate& gate_;
     std::string rx_;      // received bytes of the answer being read
     std::string answer_;  // the last complete answer
+    size_t unrenewed_ = 0;  // bytes received since the deadline was last renewed
     bool stopped_ = false;
 };
 
-// Copies at most 255 characters of `text` into an account's error text.
-std::string clipErrorText(const std::string& text);
+// A multi-line answer without its byte-stuffing: a line that starts with
+// ".." loses its first ".". The status line is never unstuffed.
+std::string unstuff(std::string_view text);

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "core/WinHandle.h"
+
 namespace {
 
 // Name resolution is serialised across all accounts.
@@ -15,12 +17,9 @@ std::mutex gResolveLock;
 // waiting for it; the job outlives whichever side lets go of it last.
 struct LookupJob {
     std::string host;
-    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Event done;
     int error = 0;
     in_addr address{};
-    ~LookupJob() {
-        if (done) CloseHandle(done);
-    }
 };
 
 void runLookup(std::shared_ptr<LookupJob> job) {
@@ -35,7 +34,7 @@ void runLookup(std::shared_ptr<LookupJob> job) {
     if (rc == 0 && list) job->address = reinterpret_cast<sockaddr_in*>(list->ai_addr)->sin_addr;
     else job->error = rc ? rc : WSAHOST_NOT_FOUND;
     if (list) freeaddrinfo(list);
-    SetEvent(job->done);
+    job->done.signal();
 }
 
 bool isDottedAddress(const std::string& text, in_addr& out) {
@@ -79,7 +78,7 @@ StreamResult WinSocketStream::resolve(const std::string& server, uint16_t port, 
     } catch (...) {
         return StreamResult::failed(WSAENOBUFS);
     }
-    HANDLE waits[] = {stopEvent_, job->done};
+    HANDLE waits[] = {stopEvent_, job->done.get()};
     DWORD w = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     if (w != WAIT_OBJECT_0 + 1) return StreamResult::stopped();
     if (job->error) return StreamResult::failed(job->error);

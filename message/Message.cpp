@@ -1,7 +1,6 @@
 #include "message/Message.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "core/Crc32.h"
 #include "core/EventLog.h"
@@ -33,20 +32,10 @@ bool matchField(std::string_view header, std::string_view name, std::string_view
 
 // The number at the start of a text as atoi reads it, held to the int32 range.
 int32_t leadingNumber(std::string_view s) {
-    s = trimLeft(s);
-    size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    int64_t n = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        n = n * 10 + (s[i] - '0');
-        if (n > INT32_MAX) {
-            n = int64_t{INT32_MAX} + 1;
-            break;
-        }
-    }
-    if (negative) n = -n;
-    return static_cast<int32_t>(std::clamp<int64_t>(n, INT32_MIN, INT32_MAX));
+    size_t pos = 0;
+    int32_t n = 0;
+    scanDecimal(s, pos, n);
+    return n;
 }
 
 size_t skipSpaces(std::string_view s, size_t i) {

@@ -24,6 +24,7 @@ CONFIG = """\
 base_dir = {root}/run
 state_dir = {root}/state
 instance_name = kxtest-{port}
+login_greeting = Dovecot ready {marker}
 protocols = pop3
 listen = 127.0.0.1
 ssl = no
@@ -77,6 +78,7 @@ class Dovecot:
     def __init__(self, users, port=None):
         """users: {name: (password, [message bytes, ...])}"""
         self.users = users
+        self.chosen = port is None  # another test may take a free port first: then choose again
         self.port = port or free_port()
         self.root = tempfile.mkdtemp(prefix="kx-dovecot-")
         self.proc = None
@@ -107,9 +109,6 @@ class Dovecot:
             lines.append("%s:{PLAIN.BASE64}%s:%d:%d::%s::" % (name, secret, uid, gid, home))
         with open(os.path.join(self.root, "passwd"), "w") as f:
             f.write("\n".join(lines) + "\n")
-        conf = os.path.join(self.root, "dovecot.conf")
-        with open(conf, "w") as f:
-            f.write(CONFIG.format(root=self.root, port=self.port))
         for sub in ("run", "state"):
             os.makedirs(os.path.join(self.root, sub), exist_ok=True)
         if os.getuid() == 0:
@@ -117,20 +116,40 @@ class Dovecot:
                 os.chown(dirpath, uid, gid)
                 for name in filenames:
                     os.chown(os.path.join(dirpath, name), uid, gid)
+        for attempt in range(5):
+            if self.serve():
+                return
+            if not self.chosen or attempt == 4:
+                break
+            self.port = free_port()
+        log = self.log()
+        self.stop()
+        raise RuntimeError("dovecot did not answer on port %d: %s" % (self.port, log))
+
+    def serve(self):
+        """Starts dovecot on self.port; False when it ended or did not answer."""
+        conf = os.path.join(self.root, "dovecot.conf")
+        with open(conf, "w") as f:
+            f.write(CONFIG.format(root=self.root, port=self.port, marker=self.marker()))
         self.proc = subprocess.Popen(["dovecot", "-F", "-c", conf],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        deadline = time.monotonic() + 15
-        while time.monotonic() < deadline:
-            if self.proc.poll() is not None:
-                raise RuntimeError("dovecot ended: " + self.proc.stderr.read().decode() + self.log())
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and self.proc.poll() is None:
             try:
+                # The greeting names this instance: another test's server may
+                # have taken the port first.
                 with socket.create_connection(("127.0.0.1", self.port), timeout=1) as s:
-                    if s.recv(512).startswith(b"+OK"):
-                        return
+                    greeting = s.recv(512)
+                    if greeting.startswith(b"+OK") and self.marker().encode() in greeting:
+                        return True
+                    break
             except OSError:
                 time.sleep(0.05)
-        self.stop()
-        raise RuntimeError("dovecot did not answer on port %d: %s" % (self.port, self.log()))
+        self.halt()
+        return False
+
+    def marker(self):
+        return os.path.basename(self.root)
 
     def fill_maildir(self, home, messages):
         maildir = os.path.join(home, "Maildir")
@@ -151,7 +170,7 @@ class Dovecot:
         except OSError:
             return ""
 
-    def stop(self):
+    def halt(self):
         if self.proc and self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
             try:
@@ -160,6 +179,9 @@ class Dovecot:
                 self.proc.kill()
                 self.proc.wait()
         self.proc = None
+
+    def stop(self):
+        self.halt()
         shutil.rmtree(self.root, ignore_errors=True)
 
 

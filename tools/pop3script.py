@@ -10,6 +10,7 @@ n-th script; past the last, the last one again). A script is either
     "R" / "R:X"   read one command line and record it (X: expected prefix,
                   only documented; the transcript is what tests check)
     "BIG:n"       send n bytes of filler lines, no end mark
+    "TRICKLE:n:r" send n bytes of filler lines at r bytes a second, no end mark
     "SLEEP:ms"    pause
     "HANG"        answer nothing more; wait until the peer or the server ends
     "CLOSE"       close the connection (also what happens after the last step)
@@ -57,6 +58,7 @@ class ScriptedServer:
         self.start = time.monotonic()
         self.lock = threading.Lock()
         self.records = []
+        self.accepted = []  # time.monotonic() of each connection's accept
         self.connections = 0
         self.stopping = threading.Event()
         self.clients = []
@@ -107,6 +109,7 @@ class ScriptedServer:
                 self.connections += 1
                 number = self.connections
                 self.clients.append(conn)
+                self.accepted.append(time.monotonic())
             script = self.scripts[min(number, len(self.scripts)) - 1]
             threading.Thread(target=self._serve, args=(conn, number, script), daemon=True).start()
 
@@ -165,6 +168,9 @@ class _Session:
                 self.read_line()
             elif kind == "BIG":
                 self.send_filler(int(arg))
+            elif kind == "TRICKLE":
+                count, _, rate = arg.partition(":")
+                self.trickle(int(count), float(rate))
             elif kind == "SLEEP":
                 time.sleep(int(arg) / 1000)
             elif kind == "HANG":
@@ -182,6 +188,17 @@ class _Session:
             chunk = line * min(1024, count // len(line) + 1)
             self.send(chunk[:count])
             count -= min(count, len(chunk))
+
+    def trickle(self, count, rate):
+        # Ten pieces a second, or one byte at a time when that is slower.
+        piece = max(1, int(rate / 10))
+        filler = (b"X" * 76 + b"\r\n") * (count // 78 + 1)
+        start, sent = time.monotonic(), 0
+        while sent < count and not self.server.stopping.is_set():
+            n = min(piece, count - sent)
+            self.send(filler[sent:sent + n])
+            sent += n
+            time.sleep(max(0.0, start + sent / rate - time.monotonic()))
 
     def hang(self):
         self.conn.settimeout(0.2)

@@ -16,11 +16,35 @@ from dovecot import Dovecot  # noqa: E402,F401
 from pop3script import ScriptedServer  # noqa: E402,F401
 
 
+def run(cmd, timeout=120, env=None, check=False):
+    """Runs cmd to its end; returns the CompletedProcess with stdout and stderr
+    as bytes. The output goes to files, not pipes: a process that Wine starts
+    on the way (its server, its services) may hold them open long after the
+    program ended, and a reader of a pipe would wait for it."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=err, env=env)
+        try:
+            code = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise
+        out.seek(0)
+        err.seek(0)
+        done = subprocess.CompletedProcess(cmd, code, out.read(), err.read())
+    if check:
+        done.check_returncode()
+    return done
+
+
 def run_program(name, *args, timeout=120, env=None):
-    """Runs build/win/bin/<name> under Wine; returns the CompletedProcess with
-    stdout and stderr as bytes (the programs print ANSI bytes)."""
-    cmd = [WINE_RUN, os.path.join(BIN, name)] + [str(a) for a in args]
-    return subprocess.run(cmd, capture_output=True, timeout=timeout, env=env)
+    """Runs build/win/bin/<name> under Wine (the programs print ANSI bytes)."""
+    return run([WINE_RUN, os.path.join(BIN, name)] + [str(a) for a in args], timeout=timeout, env=env)
+
+
+def unique(name):
+    """A name of this test process's own, for registry keys shared by the Wine prefix."""
+    return "%s-%d" % (name, os.getpid())
 
 
 def kxcheck(*args, **kw):

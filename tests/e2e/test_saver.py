@@ -78,12 +78,12 @@ class ScreenSaverTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        subprocess.run(["wineserver", "-k"], env=cls.env, capture_output=True, timeout=30)
+        kxtest.run(["wineserver", "-k"], env=cls.env, timeout=30)
 
     @classmethod
     def wine(cls, *args, check=True):
-        return subprocess.run([kxtest.WINE_RUN] + list(args), env=cls.env, capture_output=True, timeout=120,
-                              check=check)
+        # The first call makes the prefix, which takes long on a busy machine.
+        return kxtest.run([kxtest.WINE_RUN] + list(args), env=cls.env, timeout=600, check=check)
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True, timeout=30)

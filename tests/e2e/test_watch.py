@@ -2,10 +2,11 @@
 the check monitor, reported line by line, against scripted servers."""
 import os
 import subprocess
+import tempfile
 import time
 import unittest
 
-from kxtest import BIN, WINE_RUN, ScriptedServer, data_folder
+from kxtest import BIN, WINE_RUN, ScriptedServer, data_folder, unique
 from test_accounts import account_file
 
 MAILBOX = {"messages": ["Subject: one\r\nMessage-ID: <1@w>\r\n\r\nx", "Subject: two\r\nMessage-ID: <2@w>\r\n\r\ny"]}
@@ -20,16 +21,21 @@ def reports(stdout):
 
 def timed_watch(*args):
     """Runs kxcheck; returns (status, stdout, stderr, seconds from its first
-    report to its end), so that Wine's start-up under load does not count."""
+    report to its exit), so that Wine's start-up under load does not count.
+    The output goes to files: a pipe may stay open after the program ended."""
     cmd = [WINE_RUN, os.path.join(BIN, "kxcheck.exe")] + list(args)
-    with subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE) as p:
-        first, out = None, b""
-        for line in p.stdout:
-            first = first or time.monotonic()
-            out += line
-        err = p.stderr.read()
-        p.wait(timeout=60)
-    return p.returncode, out, err, time.monotonic() - (first or 0)
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        p = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        first = None
+        while first is None and p.poll() is None:
+            if os.fstat(out.fileno()).st_size:
+                first = time.monotonic()
+            time.sleep(0.02)
+        code = p.wait(timeout=120)
+        end = time.monotonic()
+        out.seek(0)
+        err.seek(0)
+        return code, out.read(), err.read(), end - (first or end)
 
 
 class Watch(unittest.TestCase):
@@ -37,26 +43,27 @@ class Watch(unittest.TestCase):
         # The silent server has an address of its own, so its account does
         # not queue behind the other two.
         with ScriptedServer([SLOW]) as shared, ScriptedServer([["HANG"], MAILBOX], "127.0.0.2") as silent:
+            names = [unique("watch-a"), unique("watch-b"), unique("watch-silent")]
             data, data_arg = data_folder(self, {"kestrix.dat": account_file(b"KX10", [
-                ("watch-a", "user", "pass", "127.0.0.1", shared.port, 3600, 120),
-                ("watch-b", "user", "pass", "127.0.0.1", shared.port, 3600, 120),
-                ("watch-silent", "user", "pass", "127.0.0.2", silent.port, 3600, 2),
+                (names[0], "user", "pass", "127.0.0.1", shared.port, 3600, 120),
+                (names[1], "user", "pass", "127.0.0.1", shared.port, 3600, 120),
+                (names[2], "user", "pass", "127.0.0.2", silent.port, 3600, 2),
             ])})
             code, out, err, took = timed_watch("--data", data_arg, "--watch", "6")
             shared_log = shared.transcript()
         self.assertEqual(code, 0, err)
         got = reports(out)
         by = lambda name: [state for n, state, _, _ in got if n == name]
-        for name in ("watch-a", "watch-b"):
+        for name in names[:2]:
             self.assertEqual(by(name)[-1], "not started", got)  # stopped at the end of the watch
             self.assertIn("sleeping", by(name))
-        self.assertIn(("watch-a", "sleeping", 2, 2), got)
+        self.assertIn((names[0], "sleeping", 2, 2), got)
         # The two accounts of one server never talked to it at the same time.
         for prev, cur in zip(shared_log, shared_log[1:]):
             if prev[0] != cur[0]:
                 self.assertEqual(prev[2], "QUIT", shared_log)
         # The silent server's worker was stopped after its two seconds and started again.
-        silent_states = by("watch-silent")
+        silent_states = by(names[2])
         i = silent_states.index("not started")
         self.assertEqual(silent_states[i + 1], "connecting")
         self.assertIn("sleeping", silent_states[i:])

@@ -1,5 +1,6 @@
 // The account file: any bytes parse in bounds, and what parses is written and
 // parsed back the same (the connection parts wherever the URL can hold them).
+// A file cut short keeps exactly the whole records before the cut.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,13 +17,29 @@ bool urlCanHold(const Account& a) {
     if (a.user.empty()) return a.password.empty() && a.server.find(':') == std::string::npos;
     return a.user.find(':') == std::string::npos;
 }
+
+bool sameRecord(const Account& a, const Account& b) {
+    return a.name == b.name && a.user == b.user && a.password == b.password && a.server == b.server &&
+           a.port == b.port && a.checkInterval == b.checkInterval && a.checkTimeout == b.checkTimeout;
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     setUserMessageHandler(quiet);
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
     AccountList accounts;
     bool dirty = false;
-    parseAccountFile(std::string_view(reinterpret_cast<const char*>(data), size), accounts, dirty);
+    parseAccountFile(bytes, accounts, dirty);
+
+    for (size_t cut : {size / 3, size / 2, size - size / 8}) {
+        if (cut >= size) continue;
+        AccountList part;
+        bool partDirty = false;
+        parseAccountFile(bytes.substr(0, cut), part, partDirty);
+        if (part.size() > accounts.size()) __builtin_trap();
+        for (size_t i = 0; i < part.size(); ++i)
+            if (!sameRecord(*part[i], *accounts[i])) __builtin_trap();
+    }
 
     FieldWriter writer(static_cast<uint32_t>(accounts.size()));
     for (const auto& a : accounts) saveRecord(*a, writer);
@@ -34,8 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const Account& a = *accounts[i];
         const Account& b = *again[i];
         if (a.name != b.name || a.port != b.port || a.checkInterval != b.checkInterval ||
-            a.checkTimeout != b.checkTimeout ||
-            (urlCanHold(a) && (a.user != b.user || a.password != b.password || a.server != b.server)))
+            a.checkTimeout != b.checkTimeout || (urlCanHold(a) && !sameRecord(a, b)))
             __builtin_trap();
     }
     return 0;

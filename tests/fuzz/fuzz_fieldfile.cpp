@@ -1,5 +1,7 @@
-// String-field files: any bytes read without reading outside them, and the
-// strings read are written and read back unchanged.
+// String-field files: any bytes read without reading outside them, the
+// strings read are written and read back unchanged, and a file cut short
+// gives the strings before the cut.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -7,19 +9,35 @@
 #include "core/FieldFile.h"
 #include "core/UserMessage.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    setUserMessageHandler([](uint32_t, const std::vector<std::string>&) {});
-    FieldReader reader(std::string_view(reinterpret_cast<const char*>(data), size), "Fuzz");
+namespace {
+// The strings of records shaped like the account file's.
+std::vector<std::string> readRecords(std::string_view bytes) {
+    FieldReader reader(bytes, "Fuzz");
     std::string magic, a, b;
     uint32_t count = 0, x;
-    if (!reader.readHeader(magic, count)) return 0;
-    std::vector<std::string> strings;  // records shaped like the account file's
+    std::vector<std::string> strings;
+    if (!reader.readHeader(magic, count)) return strings;
     for (uint32_t i = 0; i < count && reader.readString(a) && reader.readString(b) && reader.readU32(x) &&
                          reader.readU32(x) && reader.readU32(x);
          ++i)
         strings.insert(strings.end(), {a, b});
-    if (reader.offset() > size) __builtin_trap();
+    if (reader.offset() > bytes.size()) __builtin_trap();
+    return strings;
+}
+}  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    setUserMessageHandler([](uint32_t, const std::vector<std::string>&) {});
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> strings = readRecords(bytes);
+    for (size_t cut : {size / 2, size - 1}) {
+        if (cut >= size) continue;
+        std::vector<std::string> part = readRecords(bytes.substr(0, cut));
+        if (part.size() > strings.size() || !std::equal(part.begin(), part.end(), strings.begin()))
+            __builtin_trap();
+    }
+    std::string magic, a;
+    uint32_t count = 0;
     FieldWriter writer(static_cast<uint32_t>(strings.size()));
     for (const std::string& s : strings) writer.putString(s);
     FieldReader again(writer.bytes(), "Fuzz");

@@ -1,5 +1,7 @@
 // The binary list files (from.dat, size.dat, ...): any bytes must load
-// without reading outside them, and what loaded must write and read back.
+// without reading outside them, what loaded must write and read back, and a
+// file cut short keeps exactly the whole records before the cut.
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 
@@ -18,5 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string sizeBytes = formatList(sizes);
     parseSizeList(sizeBytes, sizesAgain);
     if (formatList(sizesAgain) != sizeBytes) __builtin_trap();
+
+    std::vector<WordFilter> part;
+    parseWordList(bytes.substr(0, size / 2), 0x40000413, part);
+    if (part.size() > words.size()) __builtin_trap();
+    std::vector<WordFilter> head(words.begin(), words.begin() + static_cast<long>(part.size()));
+    if (formatList(part) != formatList(head)) __builtin_trap();
     return 0;
 }

@@ -24,13 +24,13 @@
 #include "core/UserMessage.h"
 #include "filter/FilterSet.h"
 #include "framework/MessageBox.h"
+#include "core/WinHandle.h"
 #include "mail/Account.h"
+#include "mail/AccountCheck.h"
 #include "mail/AccountStore.h"
 #include "mail/CheckMonitor.h"
 #include "mail/InternetConnection.h"
 #include "mail/MessageState.h"
-#include "mail/Pop3Session.h"
-#include "mail/Transport.h"
 #include "mail/WinSocketStream.h"
 #include "message/Message.h"
 
@@ -76,31 +76,68 @@ struct Options {
 
 HANDLE gStop;
 
-// The one-shot check's hooks: the data folder's filters, when given, look at
-// every fetched message, and a server silent for the account's time-out ends
-// the check as the checker's monitor would.
-class OneCheckHooks : public CheckHooks {
+// A number of the checker's settings, read without the rest of them (whose
+// saving at exit belongs to the checker).
+uint32_t setting(const char* name, uint32_t missing) {
+    RegKey key;
+    uint32_t value = missing;
+    if (key.open(systemRegistry(), kRegCurrentUser, kSettingsKey, RegAccess::Read)) key.readNumber(name, value);
+    return value;
+}
+
+// InetConnectionType 1 in the registry means LAN.
+bool useModem() { return setting("InetConnectionType", 1) != 1; }
+bool dontCalcDeletedSetting() { return setting("DontCalcDeleted", 0) == 1; }
+
+// The filters of the data folder, when given, and the DontCalcDeleted
+// setting. Deletions are never confirmed here: nobody is asked.
+class ToolPolicy : public CheckPolicy {
 public:
-    OneCheckHooks(FilterSet* filters, uint32_t timeoutSeconds)
-        : filters_(filters), timeoutMs_(uint64_t{timeoutSeconds} * 1000), deadline_(GetTickCount64() + timeoutMs_) {
-        if (timeoutMs_) watchdog_ = CreateThread(nullptr, 0, watch, this, 0, nullptr);
-    }
-    ~OneCheckHooks() override {
-        SetEvent(gStop);
-        if (watchdog_) {
-            WaitForSingleObject(watchdog_, INFINITE);
-            CloseHandle(watchdog_);
-        }
-    }
-    void touch(Account&) override { deadline_ = GetTickCount64() + timeoutMs_; }
+    ToolPolicy(FilterSet* filters, bool launches) : filters_(filters), launches_(launches) {}
     void evaluate(Message& message) override {
         if (filters_) filters_->evaluate(message);
     }
-    bool silent() const { return silent_; }
+    bool dontCalcDeleted() const override { return dontCalcDeleted_; }
+    void mailboxOverBound(Account& account) override {
+        if (launches_) CheckPolicy::mailboxOverBound(account);
+    }
 
 private:
+    FilterSet* filters_;
+    bool launches_;  // a watch acts as the checker; one check only looks
+    bool dontCalcDeleted_ = dontCalcDeletedSetting();
+};
+
+// The one-shot check's gate and waits: a server silent for the account's
+// time-out ends the check as the checker's monitor would, and Ctrl+C ends
+// every wait.
+class OneCheckGate : public CheckGate, public CheckWait {
+public:
+    explicit OneCheckGate(uint32_t timeoutSeconds) : timeoutMs_(uint64_t{timeoutSeconds} * 1000) {}
+    ~OneCheckGate() override { stopWatchdog(); }
+
+    bool begin(Account&) override {
+        renew();
+        if (timeoutMs_ && done_) watchdog_.start(watch, this);
+        return true;
+    }
+    void end(Account&) override { stopWatchdog(); }
+    void touch(Account&) override { renew(); }
+    bool silenced(const Account&) const override { return silent_; }
+
+    bool pause(unsigned ms) override { return WaitForSingleObject(gStop, ms) == WAIT_TIMEOUT; }
+    void* stopEvent() const override { return gStop; }
+    void keepAlive() override { renew(); }
+
+private:
+    void renew() { deadline_ = GetTickCount64() + timeoutMs_; }
+    void stopWatchdog() {
+        done_.signal();
+        watchdog_.wait();
+        watchdog_.close();
+    }
     static DWORD WINAPI watch(void* p) {
-        auto& self = *static_cast<OneCheckHooks*>(p);
+        auto& self = *static_cast<OneCheckGate*>(p);
         for (;;) {
             uint64_t now = GetTickCount64(), deadline = self.deadline_;
             if (now >= deadline) {
@@ -108,17 +145,15 @@ private:
                 SetEvent(gStop);
                 return 0;
             }
-            if (WaitForSingleObject(gStop, static_cast<DWORD>(std::min<uint64_t>(deadline - now, 0x7fffffff))) ==
-                WAIT_OBJECT_0)
-                return 0;
+            if (self.done_.wait(static_cast<DWORD>(std::min<uint64_t>(deadline - now, 0x7fffffff)))) return 0;
         }
     }
 
-    FilterSet* filters_;
     const uint64_t timeoutMs_;
-    std::atomic<uint64_t> deadline_;
+    std::atomic<uint64_t> deadline_{0};
     std::atomic<bool> silent_{false};
-    HANDLE watchdog_ = nullptr;
+    Event done_;
+    Thread watchdog_;
 };
 
 BOOL WINAPI onConsoleControl(DWORD) {
@@ -237,38 +272,24 @@ std::string marks(const Message& m) {
     return s.empty() ? "-" : s;
 }
 
-// A number of the checker's settings, read without the rest of them (whose
-// saving at exit belongs to the checker).
-uint32_t setting(const char* name, uint32_t missing) {
-    RegKey key;
-    uint32_t value = missing;
-    if (key.open(systemRegistry(), kRegCurrentUser, kSettingsKey, RegAccess::Read)) key.readNumber(name, value);
-    return value;
-}
-
-// InetConnectionType 1 in the registry means LAN.
-bool useModem() { return setting("InetConnectionType", 1) != 1; }
-bool dontCalcDeletedSetting() { return setting("DontCalcDeleted", 0) == 1; }
-
 // The reports of the watched accounts, one line each.
 class WatchObserver : public CheckObserver {
 public:
-    explicit WatchObserver(FilterSet& filters) : filters_(filters) {}
-    void accountChanged(Account& a) override {
+    explicit WatchObserver(const AccountList& accounts) : accounts_(accounts) {}
+    void accountChanged(uint32_t id, const AccountStatus& status) override {
         std::lock_guard<std::mutex> hold(lock_);
-        std::printf("state\t%s\t%s\t%u\t%u\n", field(a.name).c_str(), stateText(a.state).c_str(), a.messageCount(),
-                    a.unreadCount());
-        std::fflush(stdout);
+        for (const auto& a : accounts_) {
+            if (a->id() != id) continue;
+            std::printf("state\t%s\t%s\t%u\t%u\n", field(a->name).c_str(), stateText(status.state).c_str(),
+                        status.messageCount, status.unreadCount);
+            std::fflush(stdout);
+        }
     }
-    void evaluate(Message& message) override { filters_.evaluate(message); }
-    bool dontCalcDeleted() const override { return dontCalcDeleted_; }
 
 private:
-    FilterSet& filters_;
-    bool dontCalcDeleted_ = dontCalcDeletedSetting();
+    const AccountList& accounts_;
     std::mutex lock_;
 };
-
 
 // Every account of the data folder on its own worker for `seconds`.
 int watch(uint32_t seconds, FilterSet& filters) {
@@ -279,12 +300,11 @@ int watch(uint32_t seconds, FilterSet& filters) {
         std::fprintf(stderr, "kxcheck: no accounts in %s%s\n", programDirectory().c_str(), kAccountFileName);
         return 2;
     }
-    std::vector<Account*> list;
-    for (auto& a : accounts) list.push_back(a.get());
-    WatchObserver observer(filters);
+    WatchObserver observer(accounts);
+    ToolPolicy policy(&filters, true);
     InternetConnection connection(systemDialer(), useModem);
-    CheckMonitor monitor(observer, connection);
-    monitor.setAccounts(list);
+    CheckMonitor monitor(observer, policy, connection);
+    for (auto& a : accounts) monitor.addAccount(*a);
     if (!monitor.startMonitor()) {
         std::fputs("kxcheck: the check monitor could not be started\n", stderr);
         return 1;
@@ -292,7 +312,7 @@ int watch(uint32_t seconds, FilterSet& filters) {
     WaitForSingleObject(gStop, seconds * 1000);  // Ctrl+C ends the watch early
     monitor.stopAllWorkers();
     monitor.stopMonitorThread();
-    for (Account* a : list) saveMessageState(*a);
+    for (auto& a : accounts) saveMessageState(*a);
     return 0;
 }
 
@@ -328,7 +348,8 @@ int main(int argc, char** argv) {
     if (!o.dataDir.empty()) overrideProgramDirectory(o.dataDir);
     setUserMessageHandler(showOnConsole);
 
-    gStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Event stop;
+    gStop = stop.get();
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
     if (o.watch) {
         FilterSet filters(systemRegistry(), nullptr, programDirectory());
@@ -359,29 +380,22 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<FilterSet> filters;
     if (!o.dataDir.empty()) filters = std::make_unique<FilterSet>(systemRegistry(), nullptr, programDirectory());
-    OneCheckHooks hooks(filters.get(), account->checkTimeout);
+    ToolPolicy policy(filters.get(), false);
+    OneCheckGate gate(account->checkTimeout);
+    CheckObserver nobody;
     WinSocketStream stream(gStop);
-    Transport transport(*account, stream, hooks);
-    Pop3Session session(*account, transport, hooks, dontCalcDeletedSetting());
-    MessageList result;
-    bool ok = transport.lookup() && session.connectAndLogin() && session.checkMailbox(result);
-    if (ok) ok = session.quit();
-    else transport.closeConnection();
-
-    if (!ok) {
-        if (hooks.silent())
+    AccountCheck check(*account, stream, gate, policy, nobody, gate);
+    if (!check.run()) {
+        std::string error = account->errorText();
+        if (gate.silenced(*account) && account->lastError() != MSG_AnswerTooSlow)
             std::fprintf(stderr, "kxcheck: the server was silent for %u seconds\n", account->checkTimeout);
         else
-            std::fprintf(stderr, "kxcheck: %s\n",
-                         account->errorText.empty() ? "the check failed" : account->errorText.c_str());
+            std::fprintf(stderr, "kxcheck: %s\n", error.empty() ? "the check failed" : error.c_str());
         return 1;
     }
-    if (o.useAccount) {
-        // The placeholders have passed their marks on; the file now holds this check's.
-        account->replaceMessages(std::move(result));
-        saveMessageState(*account);
-    }
-    for (const auto& m : o.useAccount ? account->messages : result) printMessage(*m);
+    // The placeholders have passed their marks on; the file now holds this check's.
+    if (o.useAccount) saveMessageState(*account);
+    for (const auto& m : account->messages) printMessage(*m);
     std::fflush(stdout);
     return 0;
 }

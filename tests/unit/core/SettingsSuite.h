@@ -75,7 +75,8 @@ TEST_P(SettingsSuite, RoundTripAndStoredTypes) {
         s.Font.fill(0x60);
         s.LeftMouseButtonDoubleClickAction = 1;
         s.MarkMsgDelay = -1;
-    }  // destruction saves
+        s.save();
+    }
     EXPECT_EQ(storedNumber("WinStartup"), 1u);
     EXPECT_EQ(storedNumber("MarkMsgDelay"), 0xFFFFFFFFu);
     EXPECT_EQ(storedString("NormalIconPath"), "Default");

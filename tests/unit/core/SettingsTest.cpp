@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "SettingsSuite.h"
+#include "core/EventLog.h"
 #include "core/MailClient.h"
-#include "core/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 
 namespace {
 class MemoryTarget : public RegistryTarget {
@@ -21,15 +22,20 @@ void registerMailClient(MemoryRegistry& reg, const std::string& command, uint32_
 
 INSTANTIATE_TEST_SUITE_P(Memory, SettingsSuite, ::testing::Values(&memoryTarget));
 
-TEST(SettingsMemory, EmptyMailClientTakesTheDefaultAndNoHandleLeaks) {
+// Reading the settings writes nothing: only an explicit save does.
+TEST(SettingsMemory, EmptyMailClientTakesTheDefaultAndOnlySaveWrites) {
     MemoryRegistry reg;
     registerMailClient(reg, "\"C:\\Mail\\mailer.exe\" /mail");
     reg.putString(kRegCurrentUser, kSettingsKey, "MailClient", "");
+    reg.put(kRegCurrentUser, kSSaverKey, "MailInfo", kRegBinary, "summary");
     {
         Settings s(reg);
         EXPECT_EQ(s.MailClient, "\"C:\\Mail\\mailer.exe\" /mail");
         s.MarkMsgDelay = 9;
     }
+    EXPECT_FALSE(reg.valueExists(kRegCurrentUser, kSettingsKey, "MarkMsgDelay"));
+    EXPECT_TRUE(reg.valueExists(kRegCurrentUser, kSSaverKey, "MailInfo"));
+    Settings(reg).save();
     EXPECT_TRUE(reg.valueExists(kRegCurrentUser, kSettingsKey, "MarkMsgDelay"));
     EXPECT_EQ(reg.openHandles(), 0u);
 }
@@ -52,4 +58,19 @@ TEST(MailClient, FailedLookupKeepsTheEarlierFind) {
     MemoryRegistry noCommand;
     noCommand.putString(kRegLocalMachine, "SOFTWARE\\Clients\\Mail", "", "Gone");
     EXPECT_EQ(findDefaultMailClient(noCommand), "\"C:\\Program Files\\Mailer\\mailer.exe\" /mail");
+}
+
+// The settings and the log take a flag as on only when it is 1.
+TEST(SettingsMemory, FlagsOtherThanOneAreOff) {
+    MemoryRegistry reg;
+    for (const char* name : {"ShowTips", "HideStart", "DontCalcDeleted", "LeftMouseButtonDoubleClickAction", "WriteLog"})
+        reg.putNumber(kRegCurrentUser, kSettingsKey, name, 2);
+    reg.putNumber(kRegCurrentUser, kSettingsKey, "PlaySound", 1);
+    Settings s(reg);
+    EXPECT_FALSE(s.ShowTips || s.HideStart || s.DontCalcDeleted);
+    EXPECT_EQ(s.LeftMouseButtonDoubleClickAction, 0u);
+    EXPECT_TRUE(s.PlaySound);
+    eventLog().setWriteLog(true);
+    eventLog().load(reg);
+    EXPECT_FALSE(eventLog().writeLog());
 }

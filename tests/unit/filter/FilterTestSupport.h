@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 #include "filter/FilterActions.h"
 #include "filter/FilterSet.h"
 #include "message/Message.h"

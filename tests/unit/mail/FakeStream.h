@@ -1,11 +1,14 @@
-// A scripted byte stream: each connect opens the next connection of the
-// script, whose chunks are handed out one per receive, then its events.
+// Doubles of what a check talks to. FakeStream: a scripted byte stream, each
+// connect opens the next connection of the script, whose chunks are handed
+// out one per receive, then its events. FakeWait: a stop request the test
+// sets. CountingGate: counts the renewals of the silence deadline.
 #pragma once
 #include <deque>
 #include <string>
 #include <vector>
 
 #include "mail/ByteStream.h"
+#include "mail/CheckHooks.h"
 
 struct FakeConnection {
     std::deque<StreamResult> events;
@@ -17,6 +20,7 @@ public:
     std::vector<FakeConnection> script;
     std::vector<std::string> sent;  // command lines without CRLF
     int pauses = 0, connects = 0;
+    unsigned lastPause = 0;
     bool stopPauses = false;
 
     FakeConnection& add(std::vector<std::string> replies = {}) {
@@ -54,9 +58,21 @@ public:
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    bool pause(unsigned) override { return ++pauses, !stopPauses; }
+    bool pause(unsigned ms) override { return ++pauses, lastPause = ms, !stopPauses; }
 
 private:
     int current_ = -1;
     bool open_ = false;
+};
+
+struct FakeWait : CheckWait {
+    bool stopped = false;
+    bool pause(unsigned) override { return !stopped; }
+};
+
+struct CountingGate : CheckGate {
+    int touches = 0;
+    bool silent = false;
+    void touch(Account&) override { ++touches; }
+    bool silenced(const Account&) const override { return silent; }
 };

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "PersistSupport.h"
 #include "core/FileIO.h"
 #include "mail/MessageState.h"
@@ -44,15 +47,25 @@ protected:
     TempDir dir;
 };
 
-TEST_F(MessageStateFile, RoundTripWhileTheListIsLocked) {
+// The user interface holds the list while it marks a message; the save waits
+// for it and writes the mark.
+TEST_F(MessageStateFile, RoundTripAfterTheListIsLetGo) {
     Account account;
     account.name = "Work";
     for (uint32_t crc : {0xdeadbeefu, 0x1u}) account.messages.push_back(std::make_unique<Message>(crc));
-    account.messages[0]->markRead();
     account.messages[1]->markDeleted(false);  // deletion marks are not kept
-    account.lockMessages();                   // the user interface may hold the lock
-    ASSERT_TRUE(saveMessageState(account, dir.dir()));
-    account.unlockMessages();
+    std::promise<void> locked;
+    std::thread marker([&] {
+        account.lockMessages();
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        account.messages[0]->markRead();
+        account.unlockMessages();
+    });
+    locked.get_future().wait();
+    bool saved = saveMessageState(account, dir.dir());
+    marker.join();
+    ASSERT_TRUE(saved);
 
     Account back;
     back.name = "Work";

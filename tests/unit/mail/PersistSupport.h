@@ -1,43 +1,13 @@
-// Shared by the field-file, account-file and read-marks tests: the error boxes
-// shown, and account files built byte by byte, apart from the program's writer.
+// Account files built byte by byte, apart from the program's writer, for the
+// account-file and read-marks tests.
 #pragma once
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "core/Platform.h"
-#include "core/UserMessage.h"
+#include "support/ShownMessages.h"
 
 namespace persist {
-
-using Shown = std::vector<std::pair<uint32_t, std::vector<std::string>>>;  // id, inserts
-
-inline Shown& shown() {
-    static Shown boxes;
-    return boxes;
-}
-
-class BoxesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        shown().clear();
-        previous_ = setUserMessageHandler(
-            [](uint32_t id, const std::vector<std::string>& inserts) { shown().push_back({id, inserts}); });
-    }
-    void TearDown() override { setUserMessageHandler(previous_); }
-
-private:
-    UserMessageHandler previous_ = nullptr;
-};
-
-inline std::string le32(uint32_t v) {
-    std::string s;
-    for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
-    return s;
-}
 
 // A string field: byte count, then the ANSI text as UTF-16LE.
 inline std::string field(const std::string& ansi) {

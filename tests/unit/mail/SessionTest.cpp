@@ -20,22 +20,29 @@ std::string listing(int n) {
     return s + ".\r\n";
 }
 
-// Marks every message whose subject contains "spam" deleted, like a filter.
-struct SpamFilter : CheckHooks {
-    bool answer = false;
+// Marks every message whose subject contains "spam" deleted, like a filter;
+// its confirmation answers as told, or is cut short by a stop request.
+struct SpamFilter : CheckPolicy {
+    bool answer = false, stopWhileAsking = false;
     int confirmations = 0;
     void evaluate(Message& m) override {
         if (m.subject().find("spam") != std::string::npos) m.markDeleted(false);
     }
-    bool confirmDeletion(Account&) override { return ++confirmations, answer; }
+    bool confirmDeletion(Account&, CheckWait& wait) override {
+        ++confirmations;
+        if (stopWhileAsking) static_cast<FakeWait&>(wait).stopped = true;
+        return answer;
+    }
 };
 
 struct Session {
     Account account;
     FakeStream stream;
-    SpamFilter hooks;
-    Transport transport{account, stream, hooks};
-    Pop3Session pop{account, transport, hooks, false};
+    CheckGate gate;
+    SpamFilter policy;
+    FakeWait wait;
+    Transport transport{account, stream, gate};
+    Pop3Session pop{account, transport, policy, wait};
     MessageList result;
 
     Session() {
@@ -48,11 +55,12 @@ struct Session {
         return pop.checkMailbox(result);
     }
     // A message of the list the check before left, for the caller to mark.
-    Message& previous(const std::string& id) {
+    Message& previous(const std::string& id, const std::string& subject = "") {
         account.messages.push_back(std::make_unique<Message>(
-            std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + id}, 120));
+            std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + subject}, 120));
         return *account.messages.back();
     }
+    long sent(const std::string& line) const { return std::count(stream.sent.begin(), stream.sent.end(), line); }
 };
 
 }  // namespace
@@ -70,7 +78,7 @@ TEST(Pop3Session, ApopLoginListsFetchesAndSkipsARefusedTop) {
     Session locked;
     locked.stream.add({kGreeting, "+OK\r\n", "-ERR mailbox locked\r\n"});
     EXPECT_FALSE(locked.check());
-    EXPECT_EQ(locked.account.errorText, "-ERR mailbox locked");
+    EXPECT_EQ(locked.account.errorText(), "-ERR mailbox locked");
 }
 
 TEST(Pop3Session, LoginFlows) {
@@ -104,9 +112,22 @@ TEST(Pop3Session, LoginFlows) {
         EXPECT_EQ(s.pop.connectAndLogin(), r.ok);
         EXPECT_EQ(s.stream.connects, r.connects);
         EXPECT_EQ(s.stream.pauses, r.pauses);
-        EXPECT_EQ(std::count(s.stream.sent.begin(), s.stream.sent.end(), "QUIT"), r.quits);
-        EXPECT_EQ(s.account.errorText, r.errorText);
+        EXPECT_EQ(s.sent("QUIT"), r.quits);
+        EXPECT_EQ(s.account.errorText(), r.errorText);
+        EXPECT_EQ(s.stream.lastPause, r.pauses ? 10000u : 0u) << "ten seconds between attempts";
     }
+}
+
+// Listing lines that do not scan still give a TOP, with -1 where the number
+// or the size would be.
+TEST(Pop3Session, ListingLinesThatDoNotScan) {
+    Session s;
+    s.stream.add({kGreeting, "+OK\r\n", "+OK\r\nnonsense\r\n1 abc\r\n.\r\n", "-ERR no\r\n", top("1@x", "one")});
+    ASSERT_TRUE(s.check());
+    EXPECT_EQ(std::vector<std::string>(s.stream.sent.begin() + 2, s.stream.sent.end()),
+              (std::vector<std::string>{"TOP -1 99", "TOP 1 99"}));
+    ASSERT_EQ(s.result.size(), 1u);
+    EXPECT_EQ(s.result[0]->size(), -1);
 }
 
 // A stop, or a connection lost in the middle of a TOP answer: the list so
@@ -120,7 +141,7 @@ TEST(Pop3Session, AStoppedOrBrokenCheckReturnsNothing) {
         EXPECT_FALSE(s.check());
         EXPECT_TRUE(s.result.empty());
         EXPECT_EQ(s.stream.sent.back(), "TOP 2 99");
-        EXPECT_EQ(s.account.errorText.empty(), stop);
+        EXPECT_EQ(s.account.errorText().empty(), stop);
     }
 }
 
@@ -147,14 +168,17 @@ TEST(Pop3Session, QuitFailsWhenDeletionsMayNotHaveHappened) {
         if (row.quitAnswer) c.chunks.push_back(row.quitAnswer);
         ASSERT_TRUE(s.check());
         EXPECT_EQ(s.pop.quit(), row.ok);
-        EXPECT_EQ(s.account.errorText, row.errorText);
+        EXPECT_EQ(s.account.errorText(), row.errorText);
     }
 }
 
-TEST(Pop3Session, MarksCarryOverByIdentity) {
+// Of two earlier messages with one CRC, the first one's marks count.
+TEST(Pop3Session, MarksCarryOverFromTheFirstOfEqualCrcs) {
     Session s;
     s.previous("a").markRead();
     s.previous("b");
+    s.previous("b").markRead();
+    s.previous("a");
     s.stream.add({kGreeting, "+OK\r\n", listing(3), top("new@x", "new"), top("a@x", "a"), top("b@x", "b")});
     ASSERT_TRUE(s.check());
     ASSERT_EQ(s.result.size(), 3u);
@@ -163,35 +187,55 @@ TEST(Pop3Session, MarksCarryOverByIdentity) {
     EXPECT_FALSE(s.result[2]->read());
 }
 
-// Message 1 was marked deleted before; message 2 is freshly marked by the
-// filter, which only the automatic mode deletes before the user has seen it.
+// Message 1 ("a") may have been marked before; message 2 is spam that the
+// filter marks now, which only the automatic mode deletes unasked.
 TEST(Pop3Session, DeletionModesDecideWhichMarkedMessagesGo) {
+    struct Earlier {
+        bool marked;
+    };
     struct Row {
+        const char* what;
         DeletionMode mode;
-        bool confirm, deleOld, deleFresh;
+        std::vector<Earlier> earlierA;  // earlier messages with message 1's CRC, in list order
+        const char* subjectA;
+        bool confirm, stopWhileAsking, deleOld, deleFresh;
         int confirmations;
     } rows[] = {
-        {DeletionMode::None, true, false, false, 0},         {DeletionMode::Without, false, true, false, 0},
-        {DeletionMode::With, false, false, false, 1},        {DeletionMode::With, true, true, false, 1},
-        {DeletionMode::AutoFiltered, false, false, true, 1},
+        {"never", DeletionMode::None, {{true}}, "one", true, false, false, false, 0},
+        {"unasked", DeletionMode::Without, {{true}}, "one", false, false, true, false, 0},
+        {"declined", DeletionMode::With, {{true}}, "one", false, false, false, false, 1},
+        {"confirmed", DeletionMode::With, {{true}}, "one", true, false, true, false, 1},
+        {"confirmed, then stopped", DeletionMode::With, {{true}}, "one", true, true, false, false, 1},
+        {"auto, declined", DeletionMode::AutoFiltered, {{true}}, "one", false, false, false, true, 1},
+        // Marked by the user, declined, and matched by the filter again: it
+        // waits for a confirmed pass all the same.
+        {"auto, declined, filtered again", DeletionMode::AutoFiltered, {{true}}, "spam too", false, false, false, true,
+         1},
+        {"first of equal CRCs marked", DeletionMode::Without, {{true}, {false}}, "one", false, false, true, false, 0},
+        {"only a later one marked", DeletionMode::Without, {{false}, {true}}, "one", false, false, false, false, 0},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(static_cast<uint32_t>(row.mode));
+        SCOPED_TRACE(row.what);
         Session s;
-        s.previous("a").markDeleted(false);
+        for (const Earlier& e : row.earlierA)
+            if (e.marked) s.previous("a").markDeleted(false);
+            else s.previous("a");
         s.account.msgDeletion = row.mode;
-        s.hooks.answer = row.confirm;
-        auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(2), top("a@x", "one")});
+        s.policy.answer = row.confirm;
+        s.policy.stopWhileAsking = row.stopWhileAsking;
+        auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(2), top("a@x", row.subjectA)});
         if (row.deleOld) c.chunks.push_back("+OK\r\n");  // each DELE follows the TOP of its message
         c.chunks.push_back(top("b@x", "spam"));
         if (row.deleFresh) c.chunks.push_back("+OK\r\n");
-        ASSERT_TRUE(s.check());
-        auto sent = [&](const char* line) { return std::count(s.stream.sent.begin(), s.stream.sent.end(), line); };
-        EXPECT_EQ(sent("DELE 1"), row.deleOld);
-        EXPECT_EQ(sent("DELE 2"), row.deleFresh);
-        EXPECT_EQ(s.hooks.confirmations, row.confirmations);
-        // What stays on the server stays in the list with its mark.
+        bool ok = s.check();
+        EXPECT_EQ(ok, !row.stopWhileAsking);
+        EXPECT_EQ(s.sent("DELE 1"), row.deleOld);
+        EXPECT_EQ(s.sent("DELE 2"), row.deleFresh);
+        EXPECT_EQ(s.policy.confirmations, row.confirmations);
+        if (!ok) continue;
+        // What stays on the server stays in the list; marked where it was marked.
         EXPECT_EQ(s.result.size(), 2u - row.deleOld - row.deleFresh);
-        for (const auto& m : s.result) EXPECT_TRUE(m->deleted());
+        for (const auto& m : s.result)
+            EXPECT_EQ(m->deleted(), m->subject() != "one" || row.earlierA[0].marked) << m->subject();
     }
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakeStream.h"
 #include "core/EventLog.h"
+#include "core/MessageText.h"
 #include "mail/Account.h"
 #include "mail/Transport.h"
 
@@ -10,8 +13,8 @@ namespace {
 struct Wire {
     Account account;
     FakeStream stream;
-    CheckHooks hooks;
-    Transport transport{account, stream, hooks};
+    CountingGate gate;
+    Transport transport{account, stream, gate};
     explicit Wire(std::vector<std::string> chunks, StreamResult end = StreamResult::closed()) {
         account.server = "pop.example.org";
         stream.add(chunks).events.push_back(end);
@@ -20,15 +23,6 @@ struct Wire {
 };
 
 }  // namespace
-
-TEST(Transport, MultiLineEndMarkFoundAcrossEveryChunkBoundary) {
-    const std::string wire = "+OK 2 lines\r\nFirst\r\n..dotted\r\n.\r\n";
-    for (size_t cut = 1; cut < wire.size(); ++cut) {
-        Wire w({wire.substr(0, cut), wire.substr(cut)});
-        ASSERT_TRUE(w.transport.readMultiAnswer()) << cut;
-        EXPECT_EQ(w.transport.answer(), "+OK 2 lines\r\nFirst\r\n.dotted") << cut;
-    }
-}
 
 TEST(Transport, HowAnswersEnd) {
     struct Row {
@@ -61,8 +55,9 @@ TEST(Transport, HowAnswersEnd) {
         if (r.ok) {
             EXPECT_EQ(w.transport.answer(), r.text);
         } else {
-            EXPECT_EQ(w.account.lastError, r.error);
-            EXPECT_EQ(r.error == MSG_NetworkError ? w.account.errorText.substr(0, r.text.size()) : w.account.errorText,
+            EXPECT_EQ(w.account.lastError(), r.error);
+            EXPECT_EQ(r.error == MSG_NetworkError ? w.account.errorText().substr(0, r.text.size())
+                                                  : w.account.errorText(),
                       r.text);
         }
     }
@@ -78,7 +73,7 @@ TEST(Transport, LargeAnswerIsReadWholeAndAnOverlongOneFails) {
     Wire endless(std::vector<std::string>(Transport::kMaxAnswer / (1 << 20) + 2, std::string(1 << 20, 'y')));
     EXPECT_FALSE(endless.transport.readMultiAnswer());
     EXPECT_FALSE(endless.stream.isOpen());
-    EXPECT_EQ(endless.account.lastError, MSG_AnswerTooLong);
+    EXPECT_EQ(endless.account.lastError(), MSG_AnswerTooLong);
 }
 
 // PASS is masked in the log; a command past the buffer is not sent at all
@@ -90,7 +85,7 @@ TEST(Transport, PasswordsAreNeverLoggedAndNoCommandIsCut) {
     EXPECT_FALSE(w.transport.request("PASS %s", std::string(Transport::kCommandBuffer - 7, 'p').c_str()));
     ASSERT_EQ(w.stream.sent.size(), 2u);
     EXPECT_EQ(w.stream.sent[0], "PASS s3cret:@");
-    EXPECT_EQ(w.account.lastError, MSG_CommandTooLong);
+    EXPECT_EQ(w.account.lastError(), MSG_CommandTooLong);
     EXPECT_FALSE(w.stream.isOpen());
     bool masked = false;
     for (const std::string& line : eventLog().recentLines()) {
@@ -98,4 +93,52 @@ TEST(Transport, PasswordsAreNeverLoggedAndNoCommandIsCut) {
         masked |= line.find("Request for server pop.example.org: PASS\n") != std::string::npos;
     }
     EXPECT_TRUE(masked);
+}
+
+// "View Errors" shows the first error of a check; the log repeats it, and
+// lastError names the latest.
+TEST(Transport, TheFirstErrorOfACheckStays) {
+    Wire w({}, StreamResult::failed(10054));
+    EXPECT_FALSE(w.transport.readAnswer());
+    std::string first = w.account.errorText();
+    EXPECT_FALSE(w.transport.request("LIST"));  // the connection is gone
+    EXPECT_EQ(w.account.lastError(), MSG_UnexpectedError);
+    EXPECT_EQ(w.account.errorText(), first);
+    auto lines = eventLog().recentLines();
+    EXPECT_EQ(std::count_if(lines.end() - 3, lines.end(),
+                            [&](const std::string& l) { return l.find(" Error: " + first + "\n") != std::string::npos; }),
+              2);
+}
+
+// An answer that keeps coming renews the silence deadline only while it
+// comes at a real pace; one that trickles is ended as silent, with its own
+// error text.
+TEST(Transport, OnlyRealProgressRenewsTheSilenceDeadline) {
+    struct Row {
+        const char* what;
+        size_t chunk, chunks;
+        uint32_t timeout;
+        int touches;  // besides the one of the read itself
+        bool silenced;
+        uint32_t error;
+    } rows[] = {
+        {"fast", 1000, 8, 1, 8, false, 0},
+        {"slow but real", 100, 20, 1, 3, false, 0},                // every 512 bytes
+        {"a longer time-out asks for more", 100, 200, 120, 2, false, 0},  // every 7680 bytes
+        {"trickle", 1, 100, 1, 0, true, MSG_AnswerTooSlow},
+        {"silent", 0, 0, 1, 0, true, 0},  // silence is no error of the check's own
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Wire w(std::vector<std::string>(row.chunks, std::string(row.chunk, 'x')), StreamResult::stopped());
+        w.account.checkTimeout = row.timeout;
+        w.gate.silent = row.silenced;
+        w.gate.touches = 0;
+        EXPECT_FALSE(w.transport.readMultiAnswer());
+        EXPECT_EQ(w.gate.touches, 1 + row.touches);
+        EXPECT_EQ(w.account.lastError(), row.error);
+        if (row.error) {
+            EXPECT_EQ(w.account.errorText(), formatMessage(MSG_AnswerTooSlow, {"100", "1"}) + " Acc_Pop3, 9");
+        }
+    }
 }

@@ -80,9 +80,4 @@ TEST(SendToUrl, ReportArrivesAsOneEscapedQuery) {
                   "&subject=TestSubject&emailbody=TestMessageBody HTTP/1.1"}));
 }
 
-TEST(LaunchAndSound, MissingTargetsFailSilently) {
-    launchFile("C:\\no\\such\\program.exe");
-    playSoundFile("C:\\no\\such\\sound.wav");
-}
-
 }  // namespace

@@ -1,6 +1,7 @@
 // Workers and the check monitor against the scripted server: turns on one
-// server, silent servers, stop requests in every wait, intervals, manual
-// accounts, and a stress run with many accounts.
+// server, silent and trickling servers, stop requests in every wait,
+// intervals, manual and disabled accounts, the operations on the live list,
+// and a stress run with many accounts.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,11 +11,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/EventLog.h"
+#include "core/MessageText.h"
 #include "mail/CheckMonitor.h"
 #include "message/Message.h"
 #include "win/support/ScriptedServer.h"
@@ -22,9 +26,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 struct Report {
-    std::string account;
+    uint32_t account;
     AccountState state;
     Clock::time_point at;
 };
@@ -32,38 +37,43 @@ struct Report {
 // Records every report; tests wait on it instead of sleeping.
 class Recorder : public CheckObserver {
 public:
-    void accountChanged(Account& a) override {
+    void accountChanged(uint32_t id, const AccountStatus& status) override {
         {
             std::lock_guard<std::mutex> hold(lock_);
-            reports_.push_back({a.name, a.state, Clock::now()});
+            reports_.push_back({id, status.state, Clock::now()});
             changed_.notify_all();
         }
-        if (onReport) onReport(a);
+        if (onReport) onReport(id, status);
     }
-    void newMailFound(Account&) override { ++newMail; }
+    void newMailFound(uint32_t) override { ++newMail; }
     // Waits until `account` has reached `state` `times` times.
-    bool waitFor(const std::string& account, AccountState state, int times = 1) {
+    bool waitFor(const Account& account, AccountState state, int times = 1) {
         std::unique_lock<std::mutex> hold(lock_);
-        return changed_.wait_for(hold, std::chrono::seconds(20), [&] {
-            return std::count_if(reports_.begin(), reports_.end(), [&](const Report& r) {
-                       return r.account == account && r.state == state;
-                   }) >= times;
-        });
+        return changed_.wait_for(hold, 30s, [&] { return countLocked(account, state) >= times; });
+    }
+    int count(const Account& account, AccountState state) {
+        std::lock_guard<std::mutex> hold(lock_);
+        return countLocked(account, state);
     }
     std::vector<Report> reports() {
         std::lock_guard<std::mutex> hold(lock_);
         return reports_;
     }
-    std::vector<AccountState> states(const std::string& account) {
+    std::vector<AccountState> states(const Account& account) {
         std::vector<AccountState> out;
         for (const Report& r : reports())
-            if (r.account == account) out.push_back(r.state);
+            if (r.account == account.id()) out.push_back(r.state);
         return out;
     }
     std::atomic<int> newMail{0};
-    std::function<void(Account&)> onReport;  // set before the monitor starts
+    std::function<void(uint32_t, const AccountStatus&)> onReport;  // set before the monitor starts
 
 private:
+    int countLocked(const Account& account, AccountState state) {
+        return static_cast<int>(std::count_if(reports_.begin(), reports_.end(), [&](const Report& r) {
+            return r.account == account.id() && r.state == state;
+        }));
+    }
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<Report> reports_;
@@ -81,37 +91,26 @@ const std::string kOnHost2 = R"({"host": "127.0.0.2", "scripts": [)" + kMailbox 
 
 struct MonitorFixture : ::testing::Test {
     Recorder recorder;
+    CheckPolicy policy;
     NoDial dialer;
     InternetConnection connection{dialer, [] { return false; }};
-    CheckMonitor monitor{recorder, connection};
+    CheckMonitor monitor{recorder, policy, connection};
     std::vector<std::unique_ptr<Account>> accounts;
 
+    void SetUp() override { monitor.retryPauseMs = 100; }
     Account& add(const std::string& name, const ScriptedServer& server, const std::string& host = "127.0.0.1") {
         Account& a = *accounts.emplace_back(std::make_unique<Account>());
         a.name = name, a.server = host, a.port = static_cast<uint32_t>(server.port());
         a.user = "user", a.password = "pass", a.checkInterval = 3600;
+        EXPECT_TRUE(monitor.addAccount(a));
         return a;
     }
-    void start() {
-        std::vector<Account*> list;
-        for (auto& a : accounts) list.push_back(a.get());
-        monitor.setAccounts(list);
-        ASSERT_TRUE(monitor.startMonitor());
-    }
-    // Stops one worker as the user interface does; returns how long it took.
+    void start() { ASSERT_TRUE(monitor.startMonitor()); }
+    // Stops one worker as the user's "Stop" does; returns how long it took.
     std::chrono::milliseconds stop(Account& a) {
         auto t = Clock::now();
-        EXPECT_TRUE(monitor.lock_monitor());
-        monitor.requestStop(a);
-        monitor.stopWorker(a);
-        monitor.unlock_monitor();
+        EXPECT_TRUE(monitor.stop(a));
         return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t);
-    }
-    // "Check" in the user interface: stop, not started, start.
-    void checkNow(Account& a) {
-        stop(a);
-        a.state = AccountState::NotStarted;
-        ASSERT_TRUE(monitor.startWorker(a));
     }
     void TearDown() override {
         monitor.stopAllWorkers();
@@ -124,17 +123,16 @@ struct MonitorFixture : ::testing::Test {
 TEST_F(MonitorFixture, AccountsOfOneServerTakeTurns) {
     // Each session dawdles over LIST, so overlapping sessions would show.
     ScriptedServer server(R"([{"messages": ["Subject: a\r\n\r\nx"], "rules": {"LIST": ["SLEEP:400", "S:+OK\r\n1 10\r\n."]}}])");
-    add("first", server);
-    add("second", server);
-    add("third", server);
+    for (const char* name : {"first", "second", "third"}) add(name, server);
     start();
-    for (const char* name : {"first", "second", "third"}) ASSERT_TRUE(recorder.waitFor(name, AccountState::Sleeping));
+    for (auto& a : accounts) ASSERT_TRUE(recorder.waitFor(*a, AccountState::Sleeping));
     // Sessions never interleave: every connection's commands form one block.
     auto t = server.transcript();
     ASSERT_FALSE(t.empty());
     for (size_t i = 1; i < t.size(); ++i)
         EXPECT_TRUE(t[i].connection == t[i - 1].connection || t[i - 1].line == "QUIT") << i;
     EXPECT_EQ(recorder.newMail, 3);
+    EXPECT_EQ(monitor.queuedCount(), 0u);
 }
 
 TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
@@ -143,9 +141,9 @@ TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
     a.checkTimeout = 1;
     auto begun = Clock::now();
     start();
-    ASSERT_TRUE(recorder.waitFor("silent", AccountState::Sleeping));
-    EXPECT_GE(Clock::now() - begun, std::chrono::milliseconds(900));
-    auto s = recorder.states("silent");
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping));
+    EXPECT_GE(Clock::now() - begun, 900ms);
+    auto s = recorder.states(a);
     // connecting ... not started, connecting, checking, sleeping
     auto notStarted = std::find(s.begin(), s.end(), AccountState::NotStarted);
     ASSERT_NE(notStarted, s.end());
@@ -153,35 +151,62 @@ TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
     EXPECT_EQ(std::count(s.begin(), s.end(), AccountState::Failed), 0);
     EXPECT_EQ(a.messageCount(), 2u);
     // The deadline goes when the check has ended, just after the report.
-    for (int i = 0; i < 100 && monitor.deadlineCount(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 100 && monitor.deadlineCount(); ++i) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(monitor.deadlineCount(), 0u);
+}
+
+// A TOP answer that trickles a byte a second is silence: its check ends after
+// the time-out, and the account queued behind it on that server gets its
+// turn. An answer that comes slowly but for real is not cut.
+TEST_F(MonitorFixture, ATricklingServerIsSilentASlowOneIsNot) {
+    const std::string trickle =
+        R"({"messages": ["Subject: a\r\n\r\nx"], "rules": {"TOP": ["S:+OK", "TRICKLE:100000:1"]}})";
+    ScriptedServer trickling("[" + trickle + ", " + kMailbox + "]");
+    ScriptedServer slow(R"({"host": "127.0.0.2", "scripts": [{"messages": ["Subject: a\r\n\r\nx"],)"
+                        R"( "rules": {"TOP": ["S:+OK", "TRICKLE:3000:1000", "S:", "S:."]}}]})");
+    Account& stuck = add("stuck", trickling);
+    Account& patient = add("patient", slow, "127.0.0.2");
+    stuck.checkTimeout = patient.checkTimeout = 2;
+    start();
+    ASSERT_TRUE(recorder.waitFor(stuck, AccountState::Checking));
+    Account& behind = add("behind", trickling);  // queued behind the first
+    ASSERT_TRUE(recorder.waitFor(behind, AccountState::Sleeping));
+    ASSERT_TRUE(recorder.waitFor(patient, AccountState::Sleeping));
+    EXPECT_EQ(recorder.count(patient, AccountState::NotStarted), 0) << "the slow answer was cut";
+    EXPECT_GE(recorder.count(stuck, AccountState::NotStarted), 1);
+    auto log = eventLog().recentLines();
+    std::string tooSlow = formatMessage(MSG_AnswerTooSlow, {"\x01", "2"});
+    tooSlow = tooSlow.substr(0, tooSlow.find('\x01'));  // the text up to the byte count
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                            [&](const std::string& l) { return l.find("Error: " + tooSlow) != std::string::npos; }));
 }
 
 TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
     ScriptedServer silent(R"([["HANG"]])");
     ScriptedServer refusing(R"([["S:-ERR busy", "CLOSE"]])");
     ScriptedServer good(kOnHost2);
-    Account& socketWait = add("socket", silent);           // waits for a greeting
-    Account& queued = add("queued", silent);                // waits behind it on the same server
+    Account& socketWait = add("socket", silent);               // waits for a greeting
+    Account& queued = add("queued", silent);                   // waits behind it on the same server
     Account& pausing = add("pausing", refusing, "localhost");  // waits between login attempts
     Account& sleeping = add("sleeping", good, "127.0.0.2");    // a server of its own, so it does not queue
     socketWait.checkTimeout = queued.checkTimeout = 3600;
+    monitor.retryPauseMs = 10000;
     start();
-    ASSERT_TRUE(recorder.waitFor("sleeping", AccountState::Sleeping));
-    ASSERT_TRUE(recorder.waitFor("queued", AccountState::Connecting));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let each reach its wait
+    ASSERT_TRUE(recorder.waitFor(sleeping, AccountState::Sleeping));
+    ASSERT_TRUE(recorder.waitFor(queued, AccountState::Connecting));
+    ASSERT_TRUE(recorder.waitFor(pausing, AccountState::Connecting));
+    std::this_thread::sleep_for(300ms);  // let each reach its wait
     for (Account* a : {&queued, &socketWait, &pausing, &sleeping}) {
         EXPECT_LT(stop(*a).count(), 1000) << a->name;
-        EXPECT_EQ(a->state, AccountState::NotStarted) << a->name;
-        EXPECT_TRUE(a == &pausing || a->errorText.empty()) << a->name << ": " << a->errorText;  // a stop is no error
+        EXPECT_EQ(a->state(), AccountState::Sleeping) << a->name;
+        EXPECT_TRUE(a == &pausing || a->errorText().empty()) << a->name << ": " << a->errorText();  // a stop is no error
     }
     EXPECT_EQ(monitor.deadlineCount(), 0u);
+    EXPECT_EQ(monitor.queuedCount(), 0u);
     // Nothing is left queued: the server's next account gets its turn at once.
     ScriptedServer second("[" + kMailbox + "]");
     Account& next = add("next", second);
-    monitor.startWorker(next);
-    EXPECT_TRUE(recorder.waitFor("next", AccountState::Sleeping));
-    stop(next);
+    EXPECT_TRUE(recorder.waitFor(next, AccountState::Sleeping));
 }
 
 TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
@@ -189,13 +214,13 @@ TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
     Account& a = add("busy", server);
     a.checkInterval = 1;
     start();
-    ASSERT_TRUE(recorder.waitFor("busy", AccountState::Sleeping, 2)) << a.errorText;
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping, 2)) << a.errorText();
     // The second check begins right after the first ended, not an interval later.
     auto r = recorder.reports();
     auto firstEnd = std::find_if(r.begin(), r.end(), [](auto& x) { return x.state == AccountState::Sleeping; });
     auto secondStart = std::find_if(firstEnd, r.end(), [](auto& x) { return x.state == AccountState::Connecting; });
     ASSERT_NE(secondStart, r.end());
-    EXPECT_LT(secondStart->at - firstEnd->at, std::chrono::milliseconds(800));  // the interval is 1000
+    EXPECT_LT(secondStart->at - firstEnd->at, 800ms);  // the interval is 1000
 }
 
 TEST_F(MonitorFixture, ManualAccountsCheckOnlyWhenTold) {
@@ -203,38 +228,110 @@ TEST_F(MonitorFixture, ManualAccountsCheckOnlyWhenTold) {
     Account& a = add("manual", server);
     a.checkOnlyManually = true;
     start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(server.transcript().empty());
-    EXPECT_EQ(a.state, AccountState::NotStarted);
+    EXPECT_EQ(a.state(), AccountState::NotStarted);
     // One check, then it waits to be told again.
-    checkNow(a);
-    ASSERT_TRUE(recorder.waitFor("manual", AccountState::Sleeping));
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    EXPECT_EQ(recorder.states("manual"), (std::vector<AccountState>{AccountState::Connecting, AccountState::Connecting,
-                                                                    AccountState::Checking, AccountState::Sleeping}));
+    ASSERT_TRUE(monitor.checkNow(a));
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping));
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(recorder.states(a), (std::vector<AccountState>{AccountState::Connecting, AccountState::Connecting,
+                                                             AccountState::Checking, AccountState::Sleeping}));
+}
+
+// Disabling stops the worker; enabling starts it without a check at once;
+// an edit restarts it with the new data, checking at once; a removed
+// account is forgotten.
+TEST_F(MonitorFixture, TheLiveListFollowsTheUsersCommands) {
+    ScriptedServer first("[" + kMailbox + "]"), moved(kOnHost2);
+    Account& a = add("edited", first);
+    Account& off = add("disabled", first);
+    off.setState(AccountState::Disabled);
+    start();
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping));
+    EXPECT_TRUE(recorder.states(off).empty()) << "a disabled account does not start";
+
+    AccountInfo info = a;
+    info.server = "127.0.0.2", info.port = static_cast<uint32_t>(moved.port());
+    AccountOptions options = a;
+    options.msgLinesNum = 5;
+    ASSERT_TRUE(monitor.reconfigure(a, info, options));
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping, 2));
+    auto t = moved.transcript();
+    EXPECT_TRUE(std::any_of(t.begin(), t.end(), [](const auto& c) { return c.line == "TOP 1 5"; }));
+
+    ASSERT_TRUE(monitor.disable(a));
+    EXPECT_EQ(a.state(), AccountState::Disabled);
+    EXPECT_TRUE(monitor.checkNow(a));  // nothing for a disabled account
+    ASSERT_TRUE(monitor.enable(off));
+    EXPECT_EQ(off.state(), AccountState::Sleeping);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(first.transcript().size(), 5u) << "enabling waits an interval before its check";
+
+    ASSERT_TRUE(monitor.removeAccount(off));
+    uint32_t gone = off.id();
+    accounts.erase(accounts.begin() + 1);
+    EXPECT_EQ(monitor.queuedCount() + monitor.deadlineCount(), 0u);
+    ASSERT_TRUE(monitor.enable(a));
+    ASSERT_TRUE(monitor.checkNow(a));
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping, 3));
+    monitor.stopAllWorkers();
+    auto reports = recorder.reports();
+    EXPECT_EQ(std::count_if(reports.begin(), reports.end(), [&](const Report& r) { return r.account == gone; }), 2)
+        << "sleeping when enabled, not started when removed";
+}
+
+// While another thread holds the monitor's lock, the operations fail and
+// change nothing.
+TEST_F(MonitorFixture, WithoutTheLockNothingChanges) {
+    ScriptedServer server("[" + kMailbox + "]");
+    Account& a = add("locked out", server);
+    a.checkOnlyManually = true;
+    start();
+    monitor.lockWaitMs = 100;
+    std::promise<void> held, done;
+    std::thread holder([&] {
+        bool locked = monitor.lock_monitor();
+        held.set_value();
+        done.get_future().wait();
+        if (locked) monitor.unlock_monitor();
+    });
+    held.get_future().wait();
+    AccountInfo info = a;
+    info.port = 1;
+    EXPECT_FALSE(monitor.checkNow(a) || monitor.stop(a) || monitor.disable(a) || monitor.removeAccount(a) ||
+                 monitor.reconfigure(a, info, a));
+    done.set_value();
+    holder.join();
+    EXPECT_EQ(a.state(), AccountState::NotStarted);
+    EXPECT_EQ(a.port, static_cast<uint32_t>(server.port()));
+    EXPECT_TRUE(server.transcript().empty());
+    auto log = eventLog().recentLines();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                            [](const std::string& l) { return l.find("lock_monitor failed") != std::string::npos; }));
+    monitor.lockWaitMs = 20000;
 }
 
 TEST_F(MonitorFixture, ManyAccountsOnShortIntervalsStopCleanly) {
     ScriptedServer one("[" + kMailbox + "]"), two(kOnHost2);
     DWORD handlesBefore = 0, handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
-    for (int i = 0; i < 30; ++i) {
-        Account& a = add("acc" + std::to_string(i), i % 2 ? one : two, i % 2 ? "127.0.0.1" : "127.0.0.2");
-        a.checkInterval = 1;
-    }
+    for (int i = 0; i < 30; ++i)
+        add("acc" + std::to_string(i), i % 2 ? one : two, i % 2 ? "127.0.0.1" : "127.0.0.2").checkInterval = 1;
     start();
     // Every account checks, and checks again after its interval.
-    for (auto& a : accounts) ASSERT_TRUE(recorder.waitFor(a->name, AccountState::Sleeping)) << a->name;
-    ASSERT_TRUE(recorder.waitFor("acc0", AccountState::Sleeping, 2));
+    for (auto& a : accounts) ASSERT_TRUE(recorder.waitFor(*a, AccountState::Sleeping)) << a->name;
+    ASSERT_TRUE(recorder.waitFor(*accounts[0], AccountState::Sleeping, 2));
     auto t = Clock::now();
     monitor.stopAllWorkers();
     monitor.stopMonitorThread();
-    EXPECT_LT(Clock::now() - t, std::chrono::seconds(2));
+    EXPECT_LT(Clock::now() - t, 2s);
     for (auto& a : accounts) {
-        EXPECT_EQ(a->state, AccountState::NotStarted) << a->name;
+        EXPECT_EQ(a->state(), AccountState::NotStarted) << a->name;
         a->worker.reset();
     }
     EXPECT_EQ(monitor.deadlineCount(), 0u);
+    EXPECT_EQ(monitor.queuedCount(), 0u);
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_LE(handlesAfter, handlesBefore + 4) << handlesBefore << " -> " << handlesAfter;
 }
@@ -248,12 +345,12 @@ TEST_F(MonitorFixture, ACheckCutOffInItsQuitDeletesAgainNextTime) {
     a.checkTimeout = 1;
     a.msgDeletion = DeletionMode::Without;
     start();
-    ASSERT_TRUE(recorder.waitFor("quit", AccountState::Sleeping));
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping));
     a.lockMessages();
     a.messages[0]->markDeleted(false);
     a.unlockMessages();
-    checkNow(a);
-    ASSERT_TRUE(recorder.waitFor("quit", AccountState::Sleeping, 2));
+    ASSERT_TRUE(monitor.checkNow(a));
+    ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping, 2));
     auto t = server.transcript();
     EXPECT_EQ(std::count_if(t.begin(), t.end(), [](const auto& c) { return c.line == "DELE 1"; }), 2);
     EXPECT_EQ(a.messageCount(), 1u);
@@ -264,11 +361,11 @@ TEST_F(MonitorFixture, ACheckCutOffInItsQuitDeletesAgainNextTime) {
 TEST_F(MonitorFixture, LockWaitHandlesReportsSentToTheWaitingThread) {
     HWND window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_TRUE(window);
-    HANDLE inReport = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    recorder.onReport = [window, inReport, ownThread = GetCurrentThreadId()](Account& a) {
+    Event inReport;
+    recorder.onReport = [window, &inReport, ownThread = GetCurrentThreadId()](uint32_t, const AccountStatus& s) {
         if (GetCurrentThreadId() == ownThread) return;
-        if (a.state == AccountState::NotStarted) {  // the monitor restarting the silent worker
-            SetEvent(inReport);
+        if (s.state == AccountState::NotStarted) {  // the monitor restarting the silent worker
+            inReport.signal();
             Sleep(300);
         }
         SendMessageA(window, WM_NULL, 0, 0);
@@ -276,8 +373,9 @@ TEST_F(MonitorFixture, LockWaitHandlesReportsSentToTheWaitingThread) {
     ScriptedServer server(R"([["HANG"], {"messages": []}])");
     add("silent", server).checkTimeout = 1;
     start();
+    HANDLE reported = inReport.get();
     for (;;) {
-        DWORD w = MsgWaitForMultipleObjects(1, &inReport, FALSE, 20000, QS_SENDMESSAGE);
+        DWORD w = MsgWaitForMultipleObjects(1, &reported, FALSE, 30000, QS_SENDMESSAGE);
         if (w == WAIT_OBJECT_0) break;
         ASSERT_EQ(w, WAIT_OBJECT_0 + 1);
         MSG msg;
@@ -286,8 +384,7 @@ TEST_F(MonitorFixture, LockWaitHandlesReportsSentToTheWaitingThread) {
     auto t = Clock::now();
     ASSERT_TRUE(monitor.lock_monitor());
     monitor.unlock_monitor();
-    EXPECT_LT(Clock::now() - t, std::chrono::seconds(2));
-    TearDown();  // before the window and the event go
+    EXPECT_LT(Clock::now() - t, 2s);
+    TearDown();  // before the window goes
     DestroyWindow(window);
-    CloseHandle(inReport);
 }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "mail/Pop3Session.h"
+#include "core/WinHandle.h"
+#include "mail/AccountCheck.h"
+#include "mail/Transport.h"
 #include "mail/WinSocketStream.h"
 #include "message/Message.h"
 #include "win/support/ScriptedServer.h"
@@ -13,30 +15,27 @@ namespace {
 
 SocketsLibrary gSockets;
 
-struct Event {
-    HANDLE h = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ~Event() { CloseHandle(h); }
+struct StopEvent : CheckWait {
+    Event stop;
+    bool pause(unsigned ms) override { return WaitForSingleObject(stop.get(), ms) == WAIT_TIMEOUT; }
 };
 
 struct Check {
-    Event stop;
+    StopEvent wait;
     Account account;
-    CheckHooks hooks;
-    WinSocketStream stream{stop.h};
-    Transport transport{account, stream, hooks};
-    Pop3Session session{account, transport, hooks, false};
-    MessageList result;
+    CheckGate gate;
+    CheckPolicy policy;
+    CheckObserver observer;
+    WinSocketStream stream{wait.stop.get()};
+    Transport transport{account, stream, gate};
+    AccountCheck check{account, stream, gate, policy, observer, wait};
 
     explicit Check(int port) {
         account.server = "127.0.0.1", account.port = static_cast<uint32_t>(port);
         account.user = "user", account.password = "pass";
-        session.retryPauseMs = 10;
+        check.retryPauseMs = 10;
     }
-    bool run() {
-        bool ok = transport.lookup() && session.connectAndLogin() && session.checkMailbox(result);
-        if (ok) session.quit();
-        return ok;
-    }
+    bool run() { return check.run(); }
     bool connect() { return transport.lookup() && transport.hookup(); }
 };
 
@@ -46,7 +45,7 @@ TEST(WinSocketStream, GreetingWithoutStampReconnectsForUserPass) {
     ScriptedServer server(R"([["S:+OK no stamp here", "R:QUIT", "S:+OK bye", "CLOSE"],)"
                           R"({"greeting": "+OK ready", "messages": []}])");
     Check c(server.port());
-    ASSERT_TRUE(c.run()) << c.account.errorText;
+    ASSERT_TRUE(c.run()) << c.account.errorText();
     auto t = server.transcript();
     ASSERT_GE(t.size(), 4u);
     EXPECT_EQ(t[0].line, "QUIT");
@@ -73,8 +72,9 @@ TEST(WinSocketStream, FaultsFailTheCheckWithTheirErrorText) {
         ScriptedServer server(r.scripts);
         Check c(r.refused ? ScriptedServer(r.scripts).port() : server.port());
         EXPECT_FALSE(c.run());
-        EXPECT_TRUE(c.result.empty());
-        EXPECT_EQ(r.refused ? c.account.errorText.substr(0, r.errorText.size()) : c.account.errorText, r.errorText);
+        EXPECT_TRUE(c.account.messages.empty());
+        EXPECT_EQ(r.refused ? c.account.errorText().substr(0, r.errorText.size()) : c.account.errorText(),
+                  r.errorText);
     }
 }
 
@@ -82,12 +82,12 @@ TEST(WinSocketStream, LongAnswersAreReadWholeUpToTheBound) {
     ScriptedServer server(R"([["S:+OK", "BIG:5000000", "S:", "S:.", "HANG"], ["S:+OK", "BIG:34000000", "HANG"]])");
     Check c(server.port());
     ASSERT_TRUE(c.connect());
-    ASSERT_TRUE(c.transport.readMultiAnswer()) << c.account.errorText;
+    ASSERT_TRUE(c.transport.readMultiAnswer()) << c.account.errorText();
     EXPECT_GE(c.transport.answer().size(), 5000000u);
     c.transport.closeConnection();
 
     ASSERT_TRUE(c.transport.hookup());
     EXPECT_FALSE(c.transport.readMultiAnswer());
-    EXPECT_EQ(c.account.lastError, MSG_AnswerTooLong);
+    EXPECT_EQ(c.account.lastError(), MSG_AnswerTooLong);
     EXPECT_FALSE(c.stream.isOpen());
 }

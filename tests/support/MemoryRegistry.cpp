@@ -1,4 +1,4 @@
-#include "core/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 
 #include "core/TextUtil.h"
 
