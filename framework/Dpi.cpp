@@ -16,11 +16,11 @@ int systemMetric(int index, UINT dpi) {
 }
 
 FontHandle createMessageFont(UINT dpi) {
-    NONCLIENTMETRICSA metrics = {};
+    // The DPI-aware call exists only with the wide structure.
+    NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi) ||
-        SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        return FontHandle(CreateFontIndirectA(&metrics.lfMessageFont));
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
+        return FontHandle(CreateFontIndirectW(&metrics.lfMessageFont));
     return FontHandle(CreateFontA(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
                                   0, 0, 0, 0, "MS Shell Dlg"));
 }

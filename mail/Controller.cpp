@@ -144,7 +144,10 @@ void Controller::recountUnread(Account& account) {
     account.unlockMessages();
 }
 
-void Controller::stopAll() { monitor_.stopAll(); }
+void Controller::stopAll() {
+    monitor_.stopAllWorkers();
+    monitor_.stopMonitorThread();
+}
 
 bool Controller::saveAccountFile() {
     if (!saveAccounts(accounts_, dir_)) return false;

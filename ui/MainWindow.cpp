@@ -99,7 +99,8 @@ bool opensModal(UINT id) {
 
 MainWindow::MainWindow(Registry& registry, std::span<const ExtraCommand> extra)
     : Dialog(IDD_MAIN, "MainWindow"), registry_(registry), extra_(extra), tray_(*this) {
-    engine_ = std::make_unique<Controller>(registry, *this, &tray_.iconSlots());
+    ControllerView& view = *this;
+    engine_ = std::make_unique<Controller>(registry, view, &tray_.iconSlots());
 }
 
 MainWindow::~MainWindow() {
