@@ -32,21 +32,26 @@ InspectError, time-outs AssertionError):
   broadcast(msg, w, l); reg_get(key, value) -> data or None, reg_key(key),
   reg_set(key, value, type, data), reg_delete(key, value); screenshot(path);
   tray_icons() (the icons of Wine's "Wine System Tray" window).
-- Window: info, hwnd, cls, id, pid, refresh(), exists(), text(), child(...),
+- Window: info, hwnd, cls, id, pid, refresh(), exists(), text(), wait_text(t), child(...),
   children(all), wait_gone(); list views: list_view(), rows(), row(n),
   select_row(n), check_row(n, on), header(); toolbar(); tabs(), select_tab(n);
   combo(), select_combo(index|text); list_box(), select_list_box(...); menu()
   (menu bar, or the popup of a "#32768" window) and menu_item(items, *texts);
   actions: command(id), click(), set_text(t), check(on), keys("ctrl+m", ...),
-  focus(), mouse(x, y, button, double), drag(...), send/post(msg, w, l),
-  close(), screenshot(path).
+  focus(), mouse(x, y, button, double, screen), drag(...), send/post(msg, w, l),
+  close(), screenshot(path); by the mouse: click_button(command) on a
+  toolbar, click_column(text) and drag_row(a, b) on a list view,
+  click_menu_item(item) on a menu bar or popup menu window.
 Messages and parameters may be numbers or names: "WM_USER+100",
 "WM_LBUTTONDBLCLK", "WM_ENDSESSION", "registered:TaskbarCreated".
 
 Keys are real keyboard input (SendInput): the target's window comes to the
 foreground and the control takes the focus first, so accelerators see their
-modifiers. Clicks of tabs, mouse() and drag() are real mouse input too; click()
-and command() are posted messages and never wait for a modal dialog they open.
+modifiers. Clicks of tabs, mouse(), drag() and the click_... helpers are real
+mouse input too; click() and command() are posted messages and never wait for
+a modal dialog they open. menu() reads the menu as it stands: a program that
+sets its items' states when a popup opens (WM_INITMENUPOPUP) shows them in the
+popup window after click_menu_item() on the menu bar has opened it.
 List view texts are in display order (a list whose columns were reordered
 reads as the user sees it). `python3 gui.py` runs no tests; `kxinspect.exe
 --help` lists the tool's commands for use by hand.
@@ -89,22 +94,27 @@ class InspectError(Exception):
     """The tool's refusal: a command that failed, with its reason."""
 
 
-def wait_until(predicate, timeout=20, what="the condition", interval=0.05):
+def wait_until(predicate, timeout=20, what="the condition", interval=0.05, raise_on_timeout=True):
     """Polls `predicate` until it returns something true and returns that.
-    InspectError counts as "not yet" (the window may not exist yet)."""
+    InspectError counts as "not yet" (the window may not exist yet). On time-out
+    raises AssertionError, or returns None with raise_on_timeout=False."""
     deadline = time.monotonic() + timeout
-    last = None
     while True:
         try:
-            result = predicate()
-            if result:
-                return result
+            last = predicate()
+            if last:
+                return last
         except InspectError as e:
             last = e
         if time.monotonic() > deadline:
-            raise AssertionError("timed out after %ss waiting for %s%s" % (timeout, what,
-                                                                           " (last error: %s)" % last if last else ""))
+            if not raise_on_timeout:
+                return None
+            raise AssertionError("timed out after %ss waiting for %s (last: %r)" % (timeout, what, last))
         time.sleep(interval)
+
+
+def _centre(rect):
+    return (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2
 
 
 def windows_path(path):
@@ -345,6 +355,13 @@ class Window:
     def text(self):
         return self._call("text")["text"]
 
+    def wait_text(self, expected, timeout=20):
+        """Waits until the window's text is `expected` (a status line, a label)."""
+        seen = []
+        if not wait_until(lambda: seen.append(self.text()) or seen[-1] == expected, timeout, repr(expected),
+                          raise_on_timeout=False):
+            raise AssertionError("%r never read %r; last %r" % (self, expected, seen[-1] if seen else None))
+
     def child(self, id=None, cls=None, text=None, index=0, visible=False, timeout=20):
         """The index-th descendant with that control id, class and text; waits for it."""
         info = self._call("child", id=id, class_=cls, text=text, index=index, visible=visible,
@@ -378,10 +395,24 @@ class Window:
         """Items in display order: index, text, width, sort ("up", "down", None), rect."""
         return self._call("header")["items"]
 
+    def click_column(self, text):
+        """A click on the list view's column header with that text."""
+        answer = self._call("header")
+        item = next(i for i in answer["items"] if i["text"] == text)
+        Window(self.inspector, {"hwnd": answer["header"]}).mouse(*_centre(item["rect"]))
+
+    def drag_row(self, source, target):
+        """Drags a list view row by the mouse and drops it on another row."""
+        self.drag(*_centre(self.row(source)["rect"]), *_centre(self.row(target)["rect"]))
+
     def toolbar(self):
         """Buttons: command, text, separator, enabled, checked, pressed, hidden,
         dropdown, state, style, image, rect."""
         return self._call("tb")["buttons"]
+
+    def click_button(self, command):
+        """A mouse click on the toolbar button of that command."""
+        self.mouse(*_centre(next(b for b in self.toolbar() if b["command"] == command)["rect"]))
 
     def tabs(self):
         return self._call("tabs")
@@ -405,6 +436,13 @@ class Window:
         """The menu bar (or a popup menu window's menu): items with text, id,
         separator, enabled, grayed, checked, radio, default and their items."""
         return self._call("menu")["items"]
+
+    def click_menu_item(self, item):
+        """A mouse click on an item of this window's menu bar, or of this popup
+        menu window, as menu() gave it (items shown on the screen have a rect)."""
+        if not item.get("rect"):
+            raise InspectError("the menu item %r is not on the screen" % item["text"])
+        self.mouse(*_centre(item["rect"]), screen=True)
 
     @staticmethod
     def menu_item(items, *texts):
@@ -439,8 +477,9 @@ class Window:
     def focus(self):
         self._call("focus")
 
-    def mouse(self, x=None, y=None, button="left", double=False):
-        return self._call("mouse", *([] if x is None else [x, y]), button=button, double=double)
+    def mouse(self, x=None, y=None, button="left", double=False, screen=False):
+        """A click at a client point (default: the centre), or a screen point."""
+        return self._call("mouse", *([] if x is None else [x, y]), button=button, double=double, screen=screen)
 
     def drag(self, x1, y1, x2, y2, button="left"):
         self._call("drag", x1, y1, x2, y2, button=button)
@@ -496,9 +535,9 @@ class Program:
     def windows(self, visible=True):
         return self.session.inspector.windows(pid=self.pid, visible=visible)
 
-    def main_window(self, title=None, timeout=60):
-        """The program's first visible top-level window (with that title)."""
-        return self.session.inspector.wait_window(title=title, pid=self.pid, timeout=timeout)
+    def main_window(self, title=None, visible=True, timeout=60):
+        """The program's first (visible) top-level window (with that title)."""
+        return self.session.inspector.wait_window(title=title, pid=self.pid, visible=visible, timeout=timeout)
 
     def running(self):
         return self.process.poll() is None

@@ -26,7 +26,7 @@ class InspectTest(unittest.TestCase):
         self.addCleanup(program.kill)
         main = program.main_window(TITLE)
         status = main.child(id=STATUS)
-        wait_until(lambda: status.text() == "select 1", what="the target's start-up")
+        status.wait_text("select 1")  # the end of its start-up
         return program, main, status
 
     def test_reads_windows_lists_toolbar_tabs_combo_and_menus(self):
@@ -77,6 +77,7 @@ class InspectTest(unittest.TestCase):
         _, main, status = self.start_target()
         list_view, tabs, combo = main.child(id=1012), main.child(id=1020), main.child(id=1021)
         button, box, edit = main.child(id=1030), main.child(id=1031), main.child(id=1032)
+        toolbar = main.child(cls="ToolbarWindow32")
         x1, y1, x2, y2 = list_view.row(2)["rect"]
         # Each row's status differs from the one before it, so each wait sees its own action.
         cases = [
@@ -89,7 +90,11 @@ class InspectTest(unittest.TestCase):
             ("edit text", lambda: edit.set_text("hello"), "edit hello"),
             ("combo choice", lambda: combo.select_combo(text="Cyrillic"), "combo 2"),
             ("tab click", lambda: tabs.select_tab(2), "tab 2"),
+            ("toolbar button", lambda: toolbar.click_button(1006), "command 1006"),
             ("row selection", lambda: list_view.select_row(0), "select 0"),
+            ("check box of a row", lambda: list_view.check_row(0, True), "checked 0 1"),
+            ("column header", lambda: list_view.click_column("Count"), "column 1"),
+            ("row drag", lambda: list_view.drag_row(0, 2), "drag 0"),
             ("double click on a row", lambda: list_view.mouse((x1 + x2) // 2, (y1 + y2) // 2, double=True),
              "double 2"),
             ("tray callback", lambda: main.post("WM_USER+100", 0, "WM_LBUTTONDBLCLK"), "tray 515"),
@@ -99,31 +104,29 @@ class InspectTest(unittest.TestCase):
         for name, action, expected in cases:
             with self.subTest(name):
                 action()
-                wait_until(lambda: status.text() == expected, what=expected)
+                status.wait_text(expected)
         lv = list_view.list_view(rows=False)
         self.assertEqual((lv["selected"], lv["focused"]), (2, 2))  # the double click's row
         self.assertEqual(box.refresh()["checked"], 1)
         self.assertEqual((combo.combo()["selected"], tabs.tabs()["selected"]), (2, 2))
         self.assertEqual(self.inspector.reg_get(TARGET_KEY, "EndSession"), 1)
 
-    def test_modal_dialog_and_popup_menu_of_another_process(self):
+    def test_menu_by_the_mouse_and_a_modal_dialog(self):
         program, main, status = self.start_target()
-        main.command(40059)
+        main.click_menu_item(Window.menu_item(main.menu(), "File"))
+        popup = self.inspector.wait_window(cls="#32768", pid=program.pid)
+        items = popup.menu()
+        self.assertEqual([(i["text"], i["default"]) for i in items],
+                         [("&Options...", True), ("", False), ("E&xit", False)])
+        popup.click_menu_item(items[0])
         dialog = self.inspector.wait_window(title="Options", pid=program.pid)
         self.assertEqual(dialog.info["owner"], main.hwnd)
         self.assertFalse(main.refresh()["enabled"])
         dialog.child(id=1040).set_text("Zoë")
         dialog.child(id=1).click()
         dialog.wait_gone()
-        wait_until(lambda: status.text() == "options ok", what="the dialog's answer")
+        status.wait_text("options ok")
         self.assertEqual(self.inspector.reg_get(TARGET_KEY, "Name"), "Zoë")
-
-        main.keys("alt+f")
-        popup = self.inspector.wait_window(cls="#32768", pid=program.pid)
-        self.assertEqual([(i["text"], i["default"]) for i in popup.menu()],
-                         [("&Options...", True), ("", False), ("E&xit", False)])
-        popup.keys("esc", "esc")
-        self.inspector.wait_no_window(cls="#32768", pid=program.pid)
 
     def test_exit_codes_and_tray_icons(self):
         # The other tests' targets are gone by now, and their icons with them.

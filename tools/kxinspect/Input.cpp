@@ -162,7 +162,8 @@ bool foregroundCommand(const Args& args, Reply& reply)
     return foreground(window, ms) || reply.fail("the window did not come to the foreground");
 }
 
-// A point of the window's client area (its centre by default) on the screen.
+// A point of the window's client area (its centre by default) on the screen;
+// with --screen the numbers are screen coordinates already.
 bool screenPoint(const Args& args, size_t i, HWND window, POINT& point, Reply& reply)
 {
     RECT client;
@@ -170,7 +171,7 @@ bool screenPoint(const Args& args, size_t i, HWND window, POINT& point, Reply& r
     long long x = client.right / 2, y = client.bottom / 2;
     if (args.words.size() > i && (!args.number(i, x, reply) || !args.number(i + 1, y, reply))) return false;
     point = POINT{LONG(x), LONG(y)};
-    ClientToScreen(window, &point);
+    if (args.words.size() <= i || !args.flag(L"screen")) ClientToScreen(window, &point);
     return true;
 }
 
@@ -212,11 +213,28 @@ bool send(std::vector<INPUT>& inputs, Reply& reply)
     return true;
 }
 
-bool click(HWND window, POINT at, DWORD down, DWORD up, bool twice, DWORD ms, Reply& reply)
+// The pointer rests in the screen's bottom right corner between actions, so a
+// window that appears later does not find it hovering over itself.
+INPUT park()
+{
+    return mouseInput(MOUSEEVENTF_MOVE, POINT{GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1,
+                                              GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1});
+}
+
+// The window's top level in front of the others, so that the mouse meets it.
+bool onTop(HWND window, DWORD ms, Reply& reply)
 {
     if (!foreground(window, ms)) return reply.fail("the window did not come to the foreground");
+    SetWindowPos(GetAncestor(window, GA_ROOT), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return true;
+}
+
+bool click(HWND window, POINT at, DWORD down, DWORD up, bool twice, DWORD ms, Reply& reply)
+{
+    if (!onTop(window, ms, reply)) return false;
     std::vector<INPUT> inputs{mouseInput(MOUSEEVENTF_MOVE, at), mouseInput(down), mouseInput(up)};
     if (twice) inputs.insert(inputs.end(), {mouseInput(down), mouseInput(up)});
+    inputs.push_back(park());
     return send(inputs, reply);
 }
 
@@ -244,14 +262,14 @@ bool dragCommand(const Args& args, Reply& reply)
     if (!args.window(0, window, reply) || !args.timeout(ms, reply) || !buttonFlags(args, down, up, reply)) return false;
     if (args.words.size() < 5) return reply.fail("expected X1 Y1 X2 Y2");
     if (!screenPoint(args, 1, window, from, reply) || !screenPoint(args, 3, window, to, reply)) return false;
-    if (!foreground(window, ms)) return reply.fail("the window did not come to the foreground");
+    if (!onTop(window, ms, reply)) return false;
     std::vector<INPUT> inputs{mouseInput(MOUSEEVENTF_MOVE, from), mouseInput(down)};
     constexpr int kSteps = 8;
     for (int i = 1; i <= kSteps; ++i) {
         POINT step{from.x + (to.x - from.x) * i / kSteps, from.y + (to.y - from.y) * i / kSteps};
         inputs.push_back(mouseInput(MOUSEEVENTF_MOVE, step));
     }
-    inputs.push_back(mouseInput(up));
+    inputs.insert(inputs.end(), {mouseInput(up), park()});
     return send(inputs, reply);
 }
 
@@ -323,9 +341,11 @@ const Command kInputCommands[] = {
      "keys HWND CHORD...   e.g. ctrl+m alt+enter f2 a: focuses HWND, then types as the keyboard does"},
     {"focus", focusCommand, "timeout", "focus HWND   foreground and keyboard focus"},
     {"foreground", foregroundCommand, "timeout", "foreground HWND"},
-    {"mouse", mouseCommand, "button,double,timeout",
-     "mouse HWND [X Y] [--button=left|right|middle] [--double]   a click at a client point (default: centre)"},
-    {"drag", dragCommand, "button,timeout", "drag HWND X1 Y1 X2 Y2   press, move, release (client points)"},
+    {"mouse", mouseCommand, "button,double,screen,timeout",
+     "mouse HWND [X Y] [--button=left|right|middle] [--double] [--screen]   a click at a point of the window's\n"
+     "      client area (default: its centre), or of the screen"},
+    {"drag", dragCommand, "button,screen,timeout",
+     "drag HWND X1 Y1 X2 Y2 [--screen]   press, move, release (client or screen points)"},
     {"screenshot", screenshotCommand, "", "screenshot FILE.bmp [HWND]   the window's rectangle or the screen"},
     {},
 };

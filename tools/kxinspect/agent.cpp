@@ -16,7 +16,9 @@ namespace {
 // Menus nest only a few levels; a cycle of submenus must not recurse forever.
 constexpr int kMaxDepth = 8;
 
-void writeItems(Json& out, HMENU menu, int depth)
+// `owner` is the window of a menu bar, or null for a popup menu; items of a
+// menu on the screen get their rectangle there (for clicks), others null.
+void writeItems(Json& out, HMENU menu, HWND owner, int depth)
 {
     out.beginArray();
     int count = GetMenuItemCount(menu);
@@ -42,9 +44,15 @@ void writeItems(Json& out, HMENU menu, int depth)
         out.key("radio").boolean(info.fType & MFT_RADIOCHECK);
         out.key("default").boolean(info.fState & MFS_DEFAULT);
         out.key("ownerdraw").boolean(info.fType & MFT_OWNERDRAW);
+        RECT rect{};
+        out.key("rect");
+        if (depth == 0 && GetMenuItemRect(owner, menu, UINT(i), &rect) && rect.right > rect.left)
+            out.beginArray().num(rect.left).num(rect.top).num(rect.right).num(rect.bottom).endArray();
+        else
+            out.null();
         if (info.hSubMenu && depth < kMaxDepth) {
             out.key("items");
-            writeItems(out, info.hSubMenu, depth + 1);
+            writeItems(out, info.hSubMenu, nullptr, depth + 1);
         }
         out.endObject();
     }
@@ -56,11 +64,11 @@ void writeItems(Json& out, HMENU menu, int depth)
 extern "C" __declspec(dllexport) DWORD WINAPI kxReadMenu(void* parameter)
 {
     auto* request = static_cast<MenuRequest*>(parameter);
-    HMENU menu = request->menu ? reinterpret_cast<HMENU>(request->menu)
-                               : GetMenu(reinterpret_cast<HWND>(request->window));
+    HWND owner = request->menu ? nullptr : reinterpret_cast<HWND>(request->window);
+    HMENU menu = owner ? GetMenu(owner) : reinterpret_cast<HMENU>(request->menu);
     if (!menu || !IsMenu(menu)) return kMenuNone;
     Json out;
-    writeItems(out, menu, 0);
+    writeItems(out, menu, owner, 0);
     if (out.text().size() > request->capacity) return kMenuTooLarge;
     memcpy(request->text, out.text().data(), out.text().size());
     request->length = uint32_t(out.text().size());

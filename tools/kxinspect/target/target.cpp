@@ -4,7 +4,8 @@
 // reordered columns, images and check boxes, toolbar, tab control, combo box,
 // accelerators, tray icon, modal dialog) and shows the last thing that
 // happened to it in the status text (control 1100), e.g. "accel 40011",
-// "command 40011", "tray 515", "tab 2", "select 1", "click 2".
+// "command 40011", "tray 515", "tab 2", "select 1", "click 2", "drag 0",
+// "column 2", "checked 0 1".
 //
 // Exit (40013) ends the process with code 3, closing the window with 0.
 // It writes HKCU\Software\kxinspect\target: Started=1 at start, Name from the
@@ -27,15 +28,16 @@ const char kKey[] = "Software\\kxinspect\\target";
 HINSTANCE gInstance;
 UINT gTaskbarCreated;
 HWND gMain, gToolbar;
+bool gDragging;
 
 void status(const std::string& text)
 {
     SetDlgItemTextA(gMain, IDC_STATUS, text.c_str());
 }
 
-void status(const char* what, long long value)
+void status(const std::string& what, long long value)
 {
-    status(std::string(what) + " " + std::to_string(value));
+    status(what + " " + std::to_string(value));
 }
 
 void writeValue(const char* name, DWORD type, const void* data, DWORD size)
@@ -207,7 +209,18 @@ void notify(const NMHDR* note)
         status("tab", SendMessageA(note->hwndFrom, TCM_GETCURSEL, 0, 0));
     } else if (note->idFrom == IDC_LIST && note->code == LVN_ITEMCHANGED) {
         auto* change = reinterpret_cast<const NMLISTVIEW*>(note);
-        if ((change->uNewState & LVIS_SELECTED) && !(change->uOldState & LVIS_SELECTED)) status("select", change->iItem);
+        UINT checks = (change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK;
+        if ((change->uNewState & LVIS_SELECTED) && !(change->uOldState & LVIS_SELECTED))
+            status("select", change->iItem);
+        else if (checks && change->uOldState & LVIS_STATEIMAGEMASK)
+            status("checked " + std::to_string(change->iItem), ListView_GetCheckState(note->hwndFrom, change->iItem));
+    } else if (note->idFrom == IDC_LIST && note->code == LVN_BEGINDRAG) {
+        gDragging = true;
+        status("drag", reinterpret_cast<const NMLISTVIEW*>(note)->iItem);
+    } else if (note->idFrom == IDC_LIST && note->code == NM_CLICK && gDragging) {
+        gDragging = false;  // the list reports the drop as a click
+    } else if (note->idFrom == IDC_LIST && note->code == LVN_COLUMNCLICK) {
+        status("column", reinterpret_cast<const NMLISTVIEW*>(note)->iSubItem);
     } else if (note->idFrom == IDC_LIST && (note->code == NM_CLICK || note->code == NM_DBLCLK)) {
         auto* click = reinterpret_cast<const NMITEMACTIVATE*>(note);
         status(note->code == NM_CLICK ? "click" : "double", click->iItem);
