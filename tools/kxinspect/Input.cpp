@@ -175,19 +175,20 @@ bool screenPoint(const Args& args, size_t i, HWND window, POINT& point, Reply& r
     return true;
 }
 
-INPUT mouseInput(DWORD flags, POINT at = {})
+// Every mouse event carries its own position. Wine moves the X pointer to
+// follow injected input, and the inspected program's own X connection then
+// reports that motion back, late on a loaded machine; a button event without
+// a position would happen wherever such a late report had put the pointer.
+INPUT mouseInput(DWORD flags, POINT at)
 {
+    // Absolute positions are in 0..65535 over the whole virtual screen.
+    int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     INPUT input{};
     input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_MOVE) {
-        // Absolute positions are in 0..65535 over the whole virtual screen.
-        int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-        int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-        input.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-        input.mi.dx = MulDiv(at.x - left, 65535, width > 1 ? width - 1 : 1);
-        input.mi.dy = MulDiv(at.y - top, 65535, height > 1 ? height - 1 : 1);
-    }
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    input.mi.dx = MulDiv(at.x - left, 65535, width > 1 ? width - 1 : 1);
+    input.mi.dy = MulDiv(at.y - top, 65535, height > 1 ? height - 1 : 1);
     return input;
 }
 
@@ -217,8 +218,8 @@ bool send(std::vector<INPUT>& inputs, Reply& reply)
 // window that appears later does not find it hovering over itself.
 INPUT park()
 {
-    return mouseInput(MOUSEEVENTF_MOVE, POINT{GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1,
-                                              GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1});
+    return mouseInput(0, POINT{GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1,
+                               GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1});
 }
 
 // The window's top level in front of the others, so that the mouse meets it.
@@ -232,8 +233,8 @@ bool onTop(HWND window, DWORD ms, Reply& reply)
 bool click(HWND window, POINT at, DWORD down, DWORD up, bool twice, DWORD ms, Reply& reply)
 {
     if (!onTop(window, ms, reply)) return false;
-    std::vector<INPUT> inputs{mouseInput(MOUSEEVENTF_MOVE, at), mouseInput(down), mouseInput(up)};
-    if (twice) inputs.insert(inputs.end(), {mouseInput(down), mouseInput(up)});
+    std::vector<INPUT> inputs{mouseInput(0, at), mouseInput(down, at), mouseInput(up, at)};
+    if (twice) inputs.insert(inputs.end(), {mouseInput(down, at), mouseInput(up, at)});
     inputs.push_back(park());
     return send(inputs, reply);
 }
@@ -263,13 +264,13 @@ bool dragCommand(const Args& args, Reply& reply)
     if (args.words.size() < 5) return reply.fail("expected X1 Y1 X2 Y2");
     if (!screenPoint(args, 1, window, from, reply) || !screenPoint(args, 3, window, to, reply)) return false;
     if (!onTop(window, ms, reply)) return false;
-    std::vector<INPUT> inputs{mouseInput(MOUSEEVENTF_MOVE, from), mouseInput(down)};
+    std::vector<INPUT> inputs{mouseInput(0, from), mouseInput(down, from)};
     constexpr int kSteps = 8;
     for (int i = 1; i <= kSteps; ++i) {
         POINT step{from.x + (to.x - from.x) * i / kSteps, from.y + (to.y - from.y) * i / kSteps};
-        inputs.push_back(mouseInput(MOUSEEVENTF_MOVE, step));
+        inputs.push_back(mouseInput(0, step));
     }
-    inputs.insert(inputs.end(), {mouseInput(up), park()});
+    inputs.insert(inputs.end(), {mouseInput(up, to), park()});
     return send(inputs, reply);
 }
 
