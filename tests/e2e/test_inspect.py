@@ -3,6 +3,7 @@
 do, from another process of a private Wine prefix."""
 import hashlib
 import os
+import struct
 import unittest
 
 import gui
@@ -72,6 +73,14 @@ class InspectTest(unittest.TestCase):
             item = Window.menu_item(menu, *path)
             self.assertEqual(tuple(item[f] for f in flags), expected, path)
         self.assertTrue(Window.menu_item(menu, "File")["items"][1]["separator"])
+
+        shot = os.path.join(program.folder, "main.bmp")
+        main.screenshot(shot)
+        with open(shot, "rb") as f:
+            header = f.read(26)
+        magic, width, height = struct.unpack("<2s16xii", header)  # top-down rows: a negative height
+        left, top, right, bottom = main.info["rect"]
+        self.assertEqual((magic, width, -height), (b"BM", right - left, bottom - top))
 
     def test_actions_reach_the_program_as_the_user_gives_them(self):
         _, main, status = self.start_target()

@@ -101,10 +101,12 @@ bool cellText(RemoteBlock& block, int row, int column, std::wstring& text)
     item.iSubItem = column;
     item.pszText = reinterpret_cast<LPWSTR>(block.at(kText));
     item.cchTextMax = int(kTextChars);
+    // The answer is the text's length; the structure needs no reading back.
     LRESULT length = 0;
-    if (!block.put(kText, L'\0') || !call(block, LVM_GETITEMTEXTW, WPARAM(row), item, length)) return false;
-    text = block.text(kText, kTextChars);
-    return true;
+    if (!block.put(kStruct, item) || !block.send(LVM_GETITEMTEXTW, WPARAM(row), LPARAM(block.at(kStruct)), length))
+        return false;
+    text.assign(size_t(std::clamp<LRESULT>(length, 0, kTextChars - 1)), L'\0');
+    return text.empty() || block.get(kText, text.data(), text.size() * sizeof(wchar_t));
 }
 
 bool writeRow(Json& out, RemoteBlock& block, int row, const std::vector<int>& order, bool withRect)

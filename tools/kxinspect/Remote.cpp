@@ -17,12 +17,13 @@ constexpr DWORD kProcessRights = PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATI
 // lock; generous, since a loaded machine makes everything slow.
 constexpr DWORD kRemoteThreadMs = 20000;
 
-std::string systemError(const char* what, DWORD code = GetLastError())
+std::string systemError(const std::string& what)
 {
+    DWORD code = GetLastError();
     char text[512] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
                    nullptr);
-    std::string out = std::string(what) + ": " + text;
+    std::string out = what + ": " + text;
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) out.pop_back();
     return out;
 }
@@ -126,8 +127,11 @@ RemoteBlock::~RemoteBlock()
 bool RemoteBlock::put(size_t offset, const void* data, size_t size)
 {
     SIZE_T done = 0;
-    if (offset + size > kSize || !WriteProcessMemory(process_.get(), static_cast<char*>(base_) + offset, data, size,
-                                                     &done) || done != size) {
+    if (offset + size > kSize) {
+        error_ = "a write outside the remote block";
+        return false;
+    }
+    if (!WriteProcessMemory(process_.get(), static_cast<char*>(base_) + offset, data, size, &done) || done != size) {
         error_ = systemError("WriteProcessMemory");
         return false;
     }
@@ -137,8 +141,11 @@ bool RemoteBlock::put(size_t offset, const void* data, size_t size)
 bool RemoteBlock::get(size_t offset, void* data, size_t size)
 {
     SIZE_T done = 0;
-    if (offset + size > kSize || !ReadProcessMemory(process_.get(), static_cast<char*>(base_) + offset, data, size,
-                                                    &done) || done != size) {
+    if (offset + size > kSize) {
+        error_ = "a read outside the remote block";
+        return false;
+    }
+    if (!ReadProcessMemory(process_.get(), static_cast<char*>(base_) + offset, data, size, &done) || done != size) {
         error_ = systemError("ReadProcessMemory");
         return false;
     }
@@ -147,10 +154,18 @@ bool RemoteBlock::get(size_t offset, void* data, size_t size)
 
 std::wstring RemoteBlock::text(size_t offset, size_t maxChars)
 {
-    std::wstring out(maxChars, L'\0');
-    if (!get(offset, out.data(), maxChars * sizeof(wchar_t))) return {};
-    out.resize(std::min(out.find(L'\0'), maxChars));
-    return out;
+    // Most texts are short: read a little, and more only while no end is found.
+    std::wstring out;
+    for (size_t chunk = 256;; chunk *= 2) {
+        chunk = std::min(chunk, maxChars);
+        out.assign(chunk, L'\0');
+        if (!get(offset, out.data(), chunk * sizeof(wchar_t))) return {};
+        size_t end = out.find(L'\0');
+        if (end != std::wstring::npos || chunk == maxChars) {
+            out.resize(std::min(end, chunk));
+            return out;
+        }
+    }
 }
 
 bool RemoteBlock::send(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, HWND to)
@@ -168,38 +183,45 @@ bool sendTimed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     return true;
 }
 
+// The agent's base address in the block's process, loading it there first
+// when it is not loaded yet.
+bool loadAgent(RemoteBlock& block, const std::wstring& path, uintptr_t& base, std::string& error)
+{
+    HANDLE process = block.process();
+    if ((base = findModule(process, kAgentFile))) return true;
+    uintptr_t loadLibrary = 0;
+    DWORD loaded = 0;
+    if (!block.put(0, path.c_str(), (path.size() + 1) * sizeof(wchar_t))) {
+        error = block.error();
+        return false;
+    }
+    if (!remoteAddress(process, reinterpret_cast<const void*>(&LoadLibraryW), loadLibrary, error)) return false;
+    if (!runRemote(process, loadLibrary, block.at(0), loaded, error)) {
+        block.keep();
+        return false;
+    }
+    if ((base = findModule(process, kAgentFile))) return true;
+    error = "the inspected process could not load " + toUtf8(path);
+    return false;
+}
+
 bool readMenuInProcess(HWND window, HMENU menu, std::string& json, std::string& error)
 {
+    // The agent is loaded here too, for the offset of its entry point.
+    static const std::wstring path = agentPath();
+    static const HMODULE local = LoadLibraryW(path.c_str());
+    static const auto read = local ? reinterpret_cast<uintptr_t>(GetProcAddress(local, kAgentReadMenu)) : 0;
+    if (!read) {
+        error = "cannot load " + toUtf8(path);
+        return false;
+    }
     RemoteBlock block(window);
+    uintptr_t agent = 0;
     if (!block.ok()) {
         error = block.error();
         return false;
     }
-    HANDLE process = block.process();
-    const std::wstring path = agentPath();
-    HMODULE local = LoadLibraryW(path.c_str());
-    auto read = local ? GetProcAddress(local, kAgentReadMenu) : nullptr;
-    if (!read) {
-        error = systemError(("loading " + toUtf8(path)).c_str());
-        return false;
-    }
-    uintptr_t remoteAgent = findModule(process, kAgentFile);
-    if (!remoteAgent) {
-        uintptr_t loadLibrary = 0;
-        DWORD loaded = 0;
-        if (!block.put(0, path.c_str(), (path.size() + 1) * sizeof(wchar_t)) ||
-            !remoteAddress(process, reinterpret_cast<const void*>(&LoadLibraryW), loadLibrary, error))
-            return error.empty() ? (error = block.error(), false) : false;
-        if (!runRemote(process, loadLibrary, block.at(0), loaded, error)) {
-            block.keep();
-            return false;
-        }
-        remoteAgent = findModule(process, kAgentFile);
-        if (!remoteAgent) {
-            error = "the inspected process could not load " + toUtf8(path);
-            return false;
-        }
-    }
+    if (!loadAgent(block, path, agent, error)) return false;
     MenuRequest request{};
     request.window = reinterpret_cast<uintptr_t>(window);
     request.menu = reinterpret_cast<uintptr_t>(menu);
@@ -209,17 +231,14 @@ bool readMenuInProcess(HWND window, HMENU menu, std::string& json, std::string& 
         error = block.error();
         return false;
     }
-    uintptr_t start = remoteAgent + (reinterpret_cast<uintptr_t>(read) - reinterpret_cast<uintptr_t>(local));
-    if (!runRemote(process, start, block.at(0), code, error)) {
+    if (!runRemote(block.process(), agent + (read - reinterpret_cast<uintptr_t>(local)), block.at(0), code, error)) {
         block.keep();
         return false;
     }
-    if (code == kMenuNone) {
-        error = menu ? "not a menu of the window's process" : "the window has no menu";
-        return false;
-    }
     if (code != kMenuOk) {
-        error = "the menu does not fit the agent's buffer";
+        error = code == kMenuTooLarge ? "the menu does not fit the agent's buffer"
+                : menu                ? "not a menu of the window's process"
+                                      : "the window has no menu";
         return false;
     }
     if (!block.get(0, request)) {
