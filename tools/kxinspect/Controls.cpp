@@ -19,6 +19,13 @@ constexpr size_t kArray = 1024;
 constexpr size_t kText = 16384;
 constexpr size_t kTextChars = (RemoteBlock::kSize - kText) / sizeof(wchar_t);
 
+// Word 0 as a control, with a block in its process.
+bool openControl(const Args& args, HWND& control, RemoteBlock& block, Reply& reply)
+{
+    if (!args.window(0, control, reply)) return false;
+    return block.open(control) || reply.fail(block.error());
+}
+
 // Sends a message whose lParam is the structure at kStruct.
 template <class T> bool call(RemoteBlock& block, UINT message, WPARAM wParam, T& item, LRESULT& result,
                              HWND to = nullptr)
@@ -154,9 +161,8 @@ bool listViewCommand(const Args& args, Reply& reply)
 {
     HWND list;
     long long only = -1;
-    if (!args.number(L"row", only, reply) || !args.window(0, list, reply)) return false;
-    RemoteBlock block(list);
-    if (!block.ok()) return reply.fail(block.error());
+    RemoteBlock block;
+    if (!args.number(L"row", only, reply) || !openControl(args, list, block, reply)) return false;
     LRESULT count = 0, headerResult = 0;
     if (!block.send(LVM_GETITEMCOUNT, 0, 0, count) || !block.send(LVM_GETHEADER, 0, 0, headerResult))
         return reply.fail(block.error());
@@ -202,9 +208,8 @@ bool listSelectCommand(const Args& args, Reply& reply)
 {
     HWND list;
     long long row;
-    if (!args.number(1, row, reply) || !args.window(0, list, reply)) return false;
-    RemoteBlock block(list);
-    if (!block.ok()) return reply.fail(block.error());
+    RemoteBlock block;
+    if (!args.number(1, row, reply) || !openControl(args, list, block, reply)) return false;
     LRESULT count = 0, ok = 0;
     if (!block.send(LVM_GETITEMCOUNT, 0, 0, count)) return reply.fail(block.error());
     if (row < -1 || row >= count) return reply.fail("no row %lld", row);
@@ -222,11 +227,11 @@ bool listCheckCommand(const Args& args, Reply& reply)
 {
     HWND list;
     long long row;
-    if (!args.window(0, list, reply) || !args.number(1, row, reply)) return false;
+    RemoteBlock block;
+    if (!args.number(1, row, reply)) return false;
     if (args.words.size() < 3 || (args.words[2] != L"on" && args.words[2] != L"off"))
         return reply.fail("expected ROW on|off");
-    RemoteBlock block(list);
-    if (!block.ok()) return reply.fail(block.error());
+    if (!openControl(args, list, block, reply)) return false;
     bool on = args.words[2] == L"on";
     if (!setItemState(block, int(row), LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(on ? 2 : 1)))
         return reply.fail(block.error());
@@ -236,9 +241,8 @@ bool listCheckCommand(const Args& args, Reply& reply)
 bool headerCommand(const Args& args, Reply& reply)
 {
     HWND control;
-    if (!args.window(0, control, reply)) return false;
-    RemoteBlock block(control);
-    if (!block.ok()) return reply.fail(block.error());
+    RemoteBlock block;
+    if (!openControl(args, control, block, reply)) return false;
     HWND header = control;
     if (lstrcmpiW(windowClass(control).c_str(), WC_HEADERW) != 0) {
         LRESULT result = 0;
@@ -257,9 +261,8 @@ bool headerCommand(const Args& args, Reply& reply)
 bool toolbarCommand(const Args& args, Reply& reply)
 {
     HWND toolbar;
-    if (!args.window(0, toolbar, reply)) return false;
-    RemoteBlock block(toolbar);
-    if (!block.ok()) return reply.fail(block.error());
+    RemoteBlock block;
+    if (!openControl(args, toolbar, block, reply)) return false;
     LRESULT count = 0;
     if (!block.send(TB_BUTTONCOUNT, 0, 0, count)) return reply.fail(block.error());
     Json& out = reply.json;
@@ -301,9 +304,8 @@ bool toolbarCommand(const Args& args, Reply& reply)
 bool tabsCommand(const Args& args, Reply& reply)
 {
     HWND tabs;
-    if (!args.window(0, tabs, reply)) return false;
-    RemoteBlock block(tabs);
-    if (!block.ok()) return reply.fail(block.error());
+    RemoteBlock block;
+    if (!openControl(args, tabs, block, reply)) return false;
     LRESULT count = 0, selected = -1;
     if (!block.send(TCM_GETITEMCOUNT, 0, 0, count) || !block.send(TCM_GETCURSEL, 0, 0, selected))
         return reply.fail(block.error());
@@ -331,9 +333,9 @@ bool tabSelectCommand(const Args& args, Reply& reply)
     HWND tabs;
     long long index;
     DWORD ms;
-    if (!args.window(0, tabs, reply) || !args.number(1, index, reply) || !args.timeout(ms, reply)) return false;
-    RemoteBlock block(tabs);
-    if (!block.ok()) return reply.fail(block.error());
+    RemoteBlock block;
+    if (!args.number(1, index, reply) || !args.timeout(ms, reply) || !openControl(args, tabs, block, reply))
+        return false;
     LRESULT count = 0, current = -1;
     RECT rect;
     if (!block.send(TCM_GETITEMCOUNT, 0, 0, count)) return reply.fail(block.error());

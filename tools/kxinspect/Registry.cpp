@@ -40,8 +40,11 @@ const TypeName kTypes[] = {
     {L"REG_DWORD", REG_DWORD}, {L"REG_QWORD", REG_QWORD}, {L"REG_BINARY", REG_BINARY}, {L"REG_NONE", REG_NONE},
 };
 
-bool splitPath(const std::wstring& path, HKEY& root, std::wstring& subkey, Reply& reply)
+// Word 0 as a root key and the path below it.
+bool keyPath(const Args& args, HKEY& root, std::wstring& subkey, Reply& reply)
 {
+    if (args.words.empty()) return reply.fail("expected a key");
+    const std::wstring& path = args.words[0];
     size_t slash = path.find(L'\\');
     std::wstring head = path.substr(0, slash);
     subkey = slash == std::wstring::npos ? L"" : path.substr(slash + 1);
@@ -107,8 +110,7 @@ bool getCommand(const Args& args, Reply& reply)
 {
     HKEY root;
     std::wstring subkey;
-    if (args.words.empty()) return reply.fail("expected a key");
-    if (!splitPath(args.words[0], root, subkey, reply)) return false;
+    if (!keyPath(args, root, subkey, reply)) return false;
     Key key;
     bool exists = RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS;
     DWORD type = 0;
@@ -161,8 +163,8 @@ bool setCommand(const Args& args, Reply& reply)
 {
     HKEY root;
     std::wstring subkey;
+    if (!keyPath(args, root, subkey, reply)) return false;
     if (args.words.size() < 3) return reply.fail("expected KEY VALUE TYPE DATA");
-    if (!splitPath(args.words[0], root, subkey, reply)) return false;
     const TypeName* type = nullptr;
     for (const TypeName& t : kTypes)
         if (args.words[2] == t.name) type = &t;
@@ -205,8 +207,7 @@ bool deleteCommand(const Args& args, Reply& reply)
 {
     HKEY root;
     std::wstring subkey;
-    if (args.words.empty()) return reply.fail("expected a key");
-    if (!splitPath(args.words[0], root, subkey, reply)) return false;
+    if (!keyPath(args, root, subkey, reply)) return false;
     LONG status;
     if (args.words.size() > 1) {
         Key key;

@@ -99,24 +99,26 @@ std::wstring agentPath()
 
 }  // namespace
 
-RemoteBlock::RemoteBlock(HWND window) : window_(window)
+bool RemoteBlock::open(HWND window)
 {
+    window_ = window;
     DWORD pid = 0;
     if (!GetWindowThreadProcessId(window, &pid)) {
         error_ = "no such window";
-        return;
+        return false;
     }
     if (!process_.open(pid, kProcessRights)) {
         error_ = systemError("OpenProcess");
-        return;
+        return false;
     }
     BOOL wow = FALSE;
     if (IsWow64Process(process_.get(), &wow) && wow) {
         error_ = "the window belongs to a 32-bit process; its structures differ from ours";
-        return;
+        return false;
     }
     base_ = VirtualAllocEx(process_.get(), nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!base_) error_ = systemError("VirtualAllocEx");
+    return base_ != nullptr;
 }
 
 RemoteBlock::~RemoteBlock()

@@ -37,8 +37,10 @@ class RemoteBlock {
 public:
     static constexpr size_t kSize = 256 * 1024;
 
-    explicit RemoteBlock(HWND window);
+    RemoteBlock() = default;
+    explicit RemoteBlock(HWND window) { open(window); }
     ~RemoteBlock();
+    bool open(HWND window);
     RemoteBlock(const RemoteBlock&) = delete;
     RemoteBlock& operator=(const RemoteBlock&) = delete;
 
@@ -62,7 +64,7 @@ public:
     bool send(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, HWND to = nullptr);
 
 private:
-    HWND window_;
+    HWND window_ = nullptr;
     ProcessHandle process_;
     void* base_ = nullptr;
     bool kept_ = false;
