@@ -7,7 +7,7 @@ it as a server, and the programs the test starts there, each from a private
 folder holding a copy of the program and the test's data files.
 
     import gui
-    from gui import wait_until
+    from gui import wait_equal, wait_until
 
     class MainWindow(unittest.TestCase):
         def test_exit(self):
@@ -15,7 +15,7 @@ folder holding a copy of the program and the test's data files.
             app = session.start("kestrix.exe", files={"kestrix.dat": data})
             main = app.main_window("Kestrix Email Checker")
             accounts = main.child(id=1012)
-            wait_until(lambda: accounts.rows() == [["work", ...]], what="the first check")
+            wait_equal(accounts.rows, [["work", ...]])      # polls until equal
             self.assertEqual([i["text"] for i in main.menu()], ["&File", "&View", ...])
             accounts.keys("ctrl+d")                        # real key input to that control
             main.command(40013)                            # File > Exit, posted
@@ -23,12 +23,13 @@ folder holding a copy of the program and the test's data files.
             self.assertIsNone(session.inspector.reg_get(SSAVER_KEY, "MailInfo"))
 
 What there is (every call waits for the tool's answer; failures raise
-InspectError, time-outs AssertionError):
+InspectError, time-outs AssertionError; wait_until(fn) and wait_equal(fn, x)
+poll):
 - Session: start(exe, files, args, folder) -> Program; inspector; prefix; close().
 - Program: pid, folder, path(name), main_window(title), windows(), running(),
   wait_exit(timeout) -> exit code, kill().
 - Inspector: windows(...) / wait_window(...) / wait_no_window(...) by title,
-  title_prefix, cls, pid, visible; window(hwnd); processes(name);
+  title_prefix, cls, cls_prefix, pid, visible; window(hwnd); processes(name);
   broadcast(msg, w, l); reg_get(key, value) -> data or None, reg_key(key),
   reg_set(key, value, type, data), reg_delete(key, value); screenshot(path);
   tray_icons() (the icons of Wine's "Wine System Tray" window).
@@ -53,8 +54,14 @@ a modal dialog they open. menu() reads the menu as it stands: a program that
 sets its items' states when a popup opens (WM_INITMENUPOPUP) shows them in the
 popup window after click_menu_item() on the menu bar has opened it.
 List view texts are in display order (a list whose columns were reordered
-reads as the user sees it). `python3 gui.py` runs no tests; `kxinspect.exe
---help` lists the tool's commands for use by hand.
+reads as the user sees it); reading every row costs about 1.5 ms a cell, so
+big lists are better read by count (list_view(rows=False)) or row(n).
+`kxinspect.exe --help` lists the tool's commands for use by hand.
+
+Each Session also has a private X display (Xvfb), so tests side by side share
+no pointer or screen; KX_GUI_DISPLAY=shared uses $DISPLAY instead, to watch.
+A Session costs about a second to start and one to close; a program's first
+window takes a few tenths more.
 
 Private prefixes are clones of one template prefix (made once per build tree,
 under a lock, in <build>/gui-template): hard links for everything, copies for
@@ -94,10 +101,10 @@ class InspectError(Exception):
     """The tool's refusal: a command that failed, with its reason."""
 
 
-def wait_until(predicate, timeout=20, what="the condition", interval=0.05, raise_on_timeout=True):
+def wait_until(predicate, timeout=20, what="the condition", interval=0.05):
     """Polls `predicate` until it returns something true and returns that.
-    InspectError counts as "not yet" (the window may not exist yet). On time-out
-    raises AssertionError, or returns None with raise_on_timeout=False."""
+    InspectError counts as "not yet" (the window may not exist yet); at the
+    time-out AssertionError names `what` and the last result."""
     deadline = time.monotonic() + timeout
     while True:
         try:
@@ -107,10 +114,24 @@ def wait_until(predicate, timeout=20, what="the condition", interval=0.05, raise
         except InspectError as e:
             last = e
         if time.monotonic() > deadline:
-            if not raise_on_timeout:
-                return None
             raise AssertionError("timed out after %ss waiting for %s (last: %r)" % (timeout, what, last))
         time.sleep(interval)
+
+
+def wait_equal(read, expected, timeout=20, what=None):
+    """Polls `read()` until it equals `expected`; at the time-out the
+    AssertionError shows what it read last, e.g.
+    wait_equal(accounts.rows, [["work", "sleeping"]])."""
+    seen = []
+
+    def equal():
+        seen[:] = [read()]
+        return seen[0] == expected
+    try:
+        wait_until(equal, timeout, what or repr(expected))
+    except AssertionError:
+        raise AssertionError("timed out after %ss waiting for %r; last read %r"
+                             % (timeout, expected, seen[0] if seen else None)) from None
 
 
 def _centre(rect):
@@ -155,10 +176,12 @@ def template_prefix(use=None):
         if not _template_ready():
             shutil.rmtree(TEMPLATE, ignore_errors=True)
             env = dict(os.environ, WINEPREFIX=TEMPLATE, **WINE_ENV)
-            subprocess.run(["wineboot", "-i"], env=env, capture_output=True, timeout=600)
+            boot = subprocess.run(["wineboot", "-i"], env=env, capture_output=True, timeout=600)
+            if not os.path.exists(os.path.join(TEMPLATE, "system.reg")):
+                raise AssertionError("wineboot made no prefix: " + boot.stderr.decode(errors="replace")[-2000:])
             for key, value, kind, data in TEMPLATE_SETTINGS:
                 subprocess.run(["wine", "reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"], env=env,
-                               capture_output=True, timeout=300)
+                               capture_output=True, timeout=300, check=True)
             subprocess.run(["wineserver", "-w"], env=env, timeout=300)
             with open(os.path.join(TEMPLATE, ".kx-ready"), "w") as f:
                 f.write(repr(TEMPLATE_SETTINGS))
@@ -265,21 +288,23 @@ class Inspector:
         return Window(self, self.call("window", hwnd)["window"] or {"hwnd": hwnd})
 
     @staticmethod
-    def _filter(title, title_prefix, cls, pid, visible):
-        return dict(title=title, title_prefix=title_prefix, class_=cls, pid=pid, visible=visible)
+    def _filter(filters):
+        """title, title_prefix, cls, cls_prefix, pid, visible as the tool's options."""
+        names = {"cls": "class_", "cls_prefix": "class_prefix"}
+        return {names.get(name, name): value for name, value in filters.items()}
 
-    def windows(self, title=None, title_prefix=None, cls=None, pid=None, visible=False):
-        found = self.call("windows", **self._filter(title, title_prefix, cls, pid, visible))["windows"]
+    def windows(self, visible=False, **filters):
+        """Top-level windows by title, title_prefix, cls, cls_prefix, pid."""
+        found = self.call("windows", visible=visible, **self._filter(filters))["windows"]
         return [Window(self, info) for info in found]
 
-    def wait_window(self, title=None, title_prefix=None, cls=None, pid=None, visible=True, timeout=20):
-        info = self.call("wait-window", timeout=int(timeout * 1000),
-                         **self._filter(title, title_prefix, cls, pid, visible))["window"]
-        return Window(self, info)
+    def wait_window(self, visible=True, timeout=20, **filters):
+        """The first (visible) top-level window that matches, once there is one."""
+        info = self.call("wait-window", visible=visible, timeout=int(timeout * 1000), **self._filter(filters))
+        return Window(self, info["window"])
 
-    def wait_no_window(self, title=None, title_prefix=None, cls=None, pid=None, visible=True, timeout=20):
-        self.call("wait-window", gone=True, timeout=int(timeout * 1000),
-                  **self._filter(title, title_prefix, cls, pid, visible))
+    def wait_no_window(self, visible=True, timeout=20, **filters):
+        self.call("wait-window", gone=True, visible=visible, timeout=int(timeout * 1000), **self._filter(filters))
 
     def processes(self, name=None):
         return self.call("processes", name=name)["processes"]
@@ -357,10 +382,7 @@ class Window:
 
     def wait_text(self, expected, timeout=20):
         """Waits until the window's text is `expected` (a status line, a label)."""
-        seen = []
-        if not wait_until(lambda: seen.append(self.text()) or seen[-1] == expected, timeout, repr(expected),
-                          raise_on_timeout=False):
-            raise AssertionError("%r never read %r; last %r" % (self, expected, seen[-1] if seen else None))
+        wait_equal(self.text, expected, timeout)
 
     def child(self, id=None, cls=None, text=None, index=0, visible=False, timeout=20):
         """The index-th descendant with that control id, class and text; waits for it."""

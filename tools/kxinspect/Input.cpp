@@ -8,6 +8,7 @@
 // window to the foreground and gives the control the focus.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cwctype>
 
 #include "Command.h"
@@ -33,6 +34,11 @@ bool foreground(HWND window, DWORD ms)
     });
 }
 
+bool isMenu(HWND window)
+{
+    return windowClass(GetAncestor(window, GA_ROOT)) == L"#32768";
+}
+
 HWND focusOf(HWND window)
 {
     GUITHREADINFO info{};
@@ -44,6 +50,9 @@ HWND focusOf(HWND window)
 // The window's top-level window in front and the window itself focused.
 bool focus(HWND window, DWORD ms, Reply& reply)
 {
+    // An open menu takes every key of its program, which is in front already;
+    // activating the menu's window would close it.
+    if (isMenu(window)) return true;
     if (!foreground(window, ms)) return reply.fail("the window did not come to the foreground");
     // A dialog hands its focus to a control: the top level needs only the foreground.
     if (focusOf(window) == window || GetAncestor(window, GA_ROOT) == window) return true;
@@ -223,16 +232,35 @@ INPUT park()
 }
 
 // The window's top level in front of the others, so that the mouse meets it.
+// An open menu is in front already.
 bool onTop(HWND window, DWORD ms, Reply& reply)
 {
-    if (!foreground(window, ms)) return reply.fail("the window did not come to the foreground");
-    SetWindowPos(GetAncestor(window, GA_ROOT), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    HWND root = GetAncestor(window, GA_ROOT);
+    if (isMenu(window)) return true;
+    if (!foreground(root, ms)) return reply.fail("the window did not come to the foreground");
+    SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return true;
+}
+
+// Two clicks at one place within the double-click time are a double click:
+// a single click soon after another there waits that time out, as a user's
+// second click would come later.
+void notDouble(POINT at)
+{
+    static DWORD lastTime;
+    static POINT last{-100000, -100000};
+    DWORD since = GetTickCount() - lastTime, limit = GetDoubleClickTime();
+    if (since < limit && abs(at.x - last.x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
+        abs(at.y - last.y) <= GetSystemMetrics(SM_CYDOUBLECLK))
+        Sleep(limit - since + 20);
+    lastTime = GetTickCount();
+    last = at;
 }
 
 bool click(HWND window, POINT at, DWORD down, DWORD up, bool twice, DWORD ms, Reply& reply)
 {
     if (!onTop(window, ms, reply)) return false;
+    notDouble(at);
     std::vector<INPUT> inputs{mouseInput(0, at), mouseInput(down, at), mouseInput(up, at)};
     if (twice) inputs.insert(inputs.end(), {mouseInput(down, at), mouseInput(up, at)});
     inputs.push_back(park());

@@ -37,6 +37,7 @@ struct Filter {
     const std::wstring* title = nullptr;
     const std::wstring* titlePrefix = nullptr;
     const std::wstring* className = nullptr;
+    const std::wstring* classPrefix = nullptr;  // e.g. the generated "UxWndClass..." names
     long long pid = -1;
     bool visibleOnly = false;
 };
@@ -46,6 +47,7 @@ bool readFilter(const Args& args, Filter& filter, Reply& reply)
     filter.title = args.option(L"title");
     filter.titlePrefix = args.option(L"title-prefix");
     filter.className = args.option(L"class");
+    filter.classPrefix = args.option(L"class-prefix");
     filter.visibleOnly = args.flag(L"visible");
     return args.number(L"pid", filter.pid, reply);
 }
@@ -65,7 +67,11 @@ bool matches(HWND window, const Filter& filter)
         GetWindowThreadProcessId(window, &pid);
         if (pid != DWORD(filter.pid)) return false;
     }
-    if (filter.className && lstrcmpiW(windowClass(window).c_str(), filter.className->c_str()) != 0) return false;
+    if (filter.className || filter.classPrefix) {
+        std::wstring name = windowClass(window);
+        if (filter.className && lstrcmpiW(name.c_str(), filter.className->c_str()) != 0) return false;
+        if (filter.classPrefix && name.compare(0, filter.classPrefix->size(), *filter.classPrefix) != 0) return false;
+    }
     if (filter.title || filter.titlePrefix) {
         std::wstring title = systemText(window);
         if (filter.title && title != *filter.title) return false;
@@ -493,9 +499,9 @@ void writeWindow(Json& out, HWND window, bool withText)
 
 const Command kWindowCommands[] = {
     {"ping", pingCommand, "", "ping   the tool's own process id"},
-    {"windows", windowsCommand, "title,title-prefix,class,pid,visible",
-     "windows [--title=T] [--title-prefix=T] [--class=C] [--pid=N] [--visible]   top-level windows"},
-    {"wait-window", waitWindowCommand, "title,title-prefix,class,pid,visible,timeout,gone",
+    {"windows", windowsCommand, "title,title-prefix,class,class-prefix,pid,visible",
+     "windows [--title=T] [--title-prefix=T] [--class=C] [--class-prefix=C] [--pid=N] [--visible]   top-level"},
+    {"wait-window", waitWindowCommand, "title,title-prefix,class,class-prefix,pid,visible,timeout,gone",
      "wait-window FILTERS [--timeout=MS] [--gone]   the first match, or none left"},
     {"window", windowCommand, "", "window HWND   its fields, or null when it is gone"},
     {"children", childrenCommand, "all", "children HWND [--all]   direct children, or all descendants"},
