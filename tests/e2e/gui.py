@@ -69,11 +69,13 @@ the registry files and .ini files. Wine saves a registry file that has more
 than one link by writing into it, which would change the template and every
 other clone; a file of its own it replaces by renaming a new one over it.
 """
+import ctypes
 import fcntl
 import json
 import os
 import queue
 import shutil
+import signal
 import subprocess
 import tempfile
 import threading
@@ -215,11 +217,14 @@ class Prefix:
 
     @staticmethod
     def _remove_orphans():
-        """Clones left by test runs that were killed (named by their pid)."""
+        """Clones left by test runs that were killed (named by their pid), with
+        whatever still runs in them."""
         for name in os.listdir(CLONES):
-            pid = name.split("-", 1)[0]
+            pid, path = name.split("-", 1)[0], os.path.join(CLONES, name)
             if pid.isdigit() and not os.path.exists("/proc/" + pid):
-                shutil.rmtree(os.path.join(CLONES, name), ignore_errors=True)
+                subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=path), capture_output=True,
+                               timeout=60)
+                shutil.rmtree(path, ignore_errors=True)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
@@ -578,6 +583,11 @@ class Program:
         self.log.close()
 
 
+def _end_with_parent():
+    """In a child before exec: ends it when the test's process goes, however."""
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
 class Display:
     """A private X server, so that tests running side by side share no
     pointer, no screen area and no screenshots. KX_GUI_DISPLAY=shared uses
@@ -593,7 +603,8 @@ class Display:
             # Xvfb picks a free display number itself and writes it to the pipe.
             self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
                                             "-nolisten", "tcp"], pass_fds=(write,), stdin=subprocess.DEVNULL,
-                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                           preexec_fn=_end_with_parent)
             os.close(write)
             write = None
             number = b""
@@ -621,7 +632,6 @@ class Session:
 
     def __init__(self, test=None):
         self.programs = []
-        self.folders = []
         self.display = Display()
         try:
             self.prefix = Prefix(self.display.name)
@@ -644,8 +654,8 @@ class Session:
         from that folder again (a second instance)."""
         source = exe if os.path.isabs(exe) else os.path.join(BIN, exe)
         if folder is None:
-            folder = tempfile.mkdtemp(prefix="kx-gui-")
-            self.folders.append(folder)
+            # Inside the prefix's folder, so that it goes with the prefix, also after a crash.
+            folder = tempfile.mkdtemp(prefix="program-", dir=self.prefix.path)
             shutil.copy2(source, folder)
             for name, data in (files or {}).items():
                 with open(os.path.join(folder, name), "wb") as f:
@@ -660,5 +670,3 @@ class Session:
         self.inspector.close()
         self.prefix.close()
         self.display.close()
-        for folder in self.folders:
-            shutil.rmtree(folder, ignore_errors=True)
