@@ -30,10 +30,21 @@
 //   send broadcast registered:TaskbarCreated --post
 //   reg-get "HKCU\SOFTWARE\Kestrix, Inc.\Kestrix\SSaver" MailInfo
 //
+// (In server mode the key's backslashes are doubled inside the quotes.)
+//
+// Keys, mouse clicks, drags and tab-select are real input (SendInput): the
+// target's top-level window is brought to the front first, keys go to the
+// control after it took the focus, and the pointer is parked in the screen's
+// bottom right corner after each mouse action. Two single clicks at one place
+// are kept apart by the double-click time. Open menus (class "#32768") take
+// keys and clicks as they are. click, command and send --post only post, so
+// they return while a modal dialog that they open is shown.
+//
 // Texts in list views, toolbars, headers and tabs are read through memory
 // allocated in the inspected process; menus by kxinspect_agent.dll (beside
 // this program), which the tool loads into the inspected process on first use
-// and which stays loaded. Both processes must be 64-bit.
+// and which stays loaded: Wine keeps a menu in its own process, so another
+// process cannot read it. Both processes must be 64-bit.
 #include <windows.h>
 #include <shellapi.h>
 
