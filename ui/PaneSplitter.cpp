@@ -14,8 +14,7 @@ const int kDefaults[3] = {30, 30, 50};
 
 void PaneSplitter::load(Registry& registry) {
     RegKey key;
-    bool open = key.open(registry, kRegCurrentUser, kKey, RegAccess::AllAccess) ||
-                key.create(registry, kRegCurrentUser, kKey, RegAccess::AllAccess);
+    bool open = key.openForWriting(registry, kRegCurrentUser, kKey);
     for (int i = 0; i < 3; ++i) {
         uint32_t v = 0;
         // A height of 0 or one past any screen is damage: the default serves better.
@@ -25,9 +24,7 @@ void PaneSplitter::load(Registry& registry) {
 
 void PaneSplitter::save(Registry& registry) const {
     RegKey key;
-    if (!key.open(registry, kRegCurrentUser, kKey, RegAccess::AllAccess) &&
-        !key.create(registry, kRegCurrentUser, kKey, RegAccess::AllAccess))
-        return;
+    if (!key.openForWriting(registry, kRegCurrentUser, kKey)) return;
     for (int i = 0; i < 3; ++i) key.writeNumber(kValues[i], static_cast<uint32_t>(stored_[i]));
 }
 
