@@ -35,6 +35,19 @@ Account* Controller::find(uint32_t id) const {
     return nullptr;
 }
 
+Account* Controller::findByName(const std::string& name) const {
+    for (const auto& account : accounts_)
+        if (account->name == name) return account.get();
+    return nullptr;
+}
+
+Account* Controller::nextAfter(const std::string& name) const {
+    if (accounts_.empty()) return nullptr;
+    for (size_t i = 0; i < accounts_.size(); ++i)
+        if (accounts_[i]->name == name) return accounts_[(i + 1) % accounts_.size()].get();
+    return accounts_.front().get();
+}
+
 int Controller::indexOf(uint32_t id) const {
     for (size_t i = 0; i < accounts_.size(); ++i)
         if (accounts_[i]->id() == id) return static_cast<int>(i);
@@ -71,12 +84,34 @@ bool Controller::toggleDisabled(uint32_t id) {
 
 bool Controller::moveTo(uint32_t id, size_t index) {
     int from = indexOf(id);
-    if (from < 0 || index >= accounts_.size() || static_cast<size_t>(from) == index) return false;
-    if (!lockList()) return false;
-    auto moved = std::move(accounts_[static_cast<size_t>(from)]);
-    accounts_.erase(accounts_.begin() + from);
-    accounts_.insert(accounts_.begin() + static_cast<std::ptrdiff_t>(index), std::move(moved));
+    if (from < 0 || index >= accounts_.size()) return false;
+    std::vector<uint32_t> ids;
+    for (const auto& account : accounts_) ids.push_back(account->id());
+    ids.erase(ids.begin() + from);
+    ids.insert(ids.begin() + static_cast<std::ptrdiff_t>(index), id);
+    return arrange(ids);
+}
+
+bool Controller::arrange(const std::vector<uint32_t>& ids) {
+    if (ids.size() != accounts_.size()) return false;
+    std::vector<size_t> from;
+    for (uint32_t id : ids) {
+        int index = indexOf(id);
+        if (index < 0 || std::find(from.begin(), from.end(), static_cast<size_t>(index)) != from.end()) return false;
+        from.push_back(static_cast<size_t>(index));
+    }
+    if (std::is_sorted(from.begin(), from.end())) return false;  // the order as it is
+    // A move holds the monitor's lock like every other change of an account's place.
+    if (!monitor_.lock_monitor()) return false;
+    if (!lockList()) {
+        monitor_.unlock_monitor();
+        return false;
+    }
+    AccountList ordered;
+    for (size_t index : from) ordered.push_back(std::move(accounts_[index]));
+    accounts_ = std::move(ordered);
     unlockList();
+    monitor_.unlock_monitor();
     accountsDirty = true;
     accountsMenuDirty = true;
     return true;

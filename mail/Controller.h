@@ -64,6 +64,11 @@ public:
     size_t count() const { return accounts_.size(); }
     Account* find(uint32_t id) const;
     int indexOf(uint32_t id) const;
+    // The first account called `name`, or null.
+    Account* findByName(const std::string& name) const;
+    // The account after the one called `name`, wrapping round to the first
+    // (the first too when no account has that name); null when there is none.
+    Account* nextAfter(const std::string& name) const;
     // The list's lock, around every change of its order or members.
     bool lockList();
     void unlockList() { listLock_.unlock(); }
@@ -75,7 +80,11 @@ public:
     bool stop(uint32_t id);
     // Disabled accounts are enabled, the others disabled.
     bool toggleDisabled(uint32_t id);
+    // A new display order (a move, a drag, a sort): both dirty flags are set
+    // and the account file is written at exit.
     bool moveTo(uint32_t id, size_t index);
+    // `ids` names every account once, in the order wanted.
+    bool arrange(const std::vector<uint32_t>& ids);
     // Stops the worker, deletes the registry options and the account; the
     // read-marks file stays. The account file is rewritten at once.
     bool remove(uint32_t id);

@@ -11,6 +11,21 @@ ColumnStore::ColumnStore(Registry& registry, std::string key, std::vector<Column
     columns_ = builtIn_;
 }
 
+bool ColumnStore::parseWidth(std::string_view text, uint32_t& width) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    if (text.empty()) return false;
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+        if (value > kMaxWidth) return false;
+    }
+    width = value;
+    return true;
+}
+
 void ColumnStore::load() {
     columns_ = builtIn_;
     RegKey key;

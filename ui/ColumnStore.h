@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Registry;
@@ -22,6 +23,10 @@ class ColumnStore {
 public:
     // Widths past this are damage (the column would be unusable).
     static constexpr uint32_t kMaxWidth = 4000;
+
+    // A width as the user typed it: digits, blanks around them allowed, for
+    // 0 to kMaxWidth. Anything else is false and leaves `width` as it was.
+    static bool parseWidth(std::string_view text, uint32_t& width);
 
     // `key` below HKEY_CURRENT_USER; `builtIn` in its order, titles filled.
     ColumnStore(Registry& registry, std::string key, std::vector<ColumnDescription> builtIn);

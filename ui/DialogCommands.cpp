@@ -2,6 +2,7 @@
 
 #include "framework/Dialog.h"
 #include "resources/resource.h"
+#include "ui/ColumnsDialog.h"
 #include "ui/ConfirmationDialog.h"
 #include "ui/FirstRunDialog.h"
 #include "ui/MainWindow.h"
@@ -11,6 +12,10 @@ void runDialogCommand(MainWindow& window, UINT id) {
     // The account dialogs, settings, filters, viewers, columns and the
     // message sender are added with their own modules; until then these
     // commands show nothing.
+    case ID_ACCOUNT_COLUMNS:
+    case ID_MESSAGE_COLUMNS:
+        if (ColumnsOwner* owner = window.columnsOwner(id)) ColumnsDialog::run(window.hwnd(), *owner);
+        break;
     default:
         break;
     }

@@ -187,7 +187,7 @@ void MainWindow::buildChildren() {
     static_assert(sizeof stored == sizeof engine_->settings().Font, "the Font setting is a LOGFONT");
     std::memcpy(&stored, engine_->settings().Font.data(), sizeof stored);
     listFont_ = createStoredFont(stored, dpi_);
-    accountsList_.create(splitter_.hwnd(), *engine_, listFont_.get());
+    accountsList_.create(splitter_.hwnd(), *engine_, hwnd(), messagesList_, listFont_.get());
     messagesList_.create(splitter_.hwnd(), *engine_, listFont_.get());
     preview_.create(splitter_.hwnd(), *engine_);
     std::array<int, 3> heights = splitter_.stored();
@@ -344,8 +344,11 @@ bool MainWindow::onNotify(NMHDR& nm, LRESULT& result) {
         result = TBDDRET_DEFAULT;
         return true;
     }
-    case NM_SETFOCUS:
     case LVN_ITEMCHANGED:
+        if (nm.hwndFrom == accountsList_.hwnd()) accountSelected(reinterpret_cast<NMLISTVIEW&>(nm));
+        commandStates();
+        return false;
+    case NM_SETFOCUS:
         commandStates();
         return false;
     default:
@@ -525,31 +528,29 @@ void MainWindow::onCommand(UINT code, UINT id, HWND control) {
 }
 
 void MainWindow::commandStates() {
-    uint32_t id = selectedId();
-    Account* account = id ? engine_->find(id) : nullptr;
-    AccountStatus status = account ? account->status() : AccountStatus{};
-    bool busy = status.state == AccountState::Checking || status.state == AccountState::Connecting;
-    int index = account ? engine_->indexOf(id) : -1;
-    bool listFocused = GetFocus() == accountsList_.hwnd();
-    HMENU bar = menuBar_.get();
-    auto enable = [&](UINT command, bool on) {
-        if (bar) EnableMenuItem(bar, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
-        toolbar_.enableButton(static_cast<int>(command), on);
-    };
-    enable(ID_CHECK, account && !busy && status.state != AccountState::Disabled);
-    enable(ID_STOP, account && busy);
-    enable(ID_MOVE_UP, account && index > 0);
-    enable(ID_MOVE_DOWN, account && index >= 0 && static_cast<size_t>(index) + 1 < engine_->count());
-    enable(ID_EDIT_ACCOUNT, account && listFocused);
-    enable(ID_REMOVE_ACCOUNT, account && listFocused);
-    enable(ID_VIEW_ERRORS, account && !status.errorText.empty());
-    enable(ID_DISABLE, account != nullptr);
-    enable(ID_CHECK_ALL, engine_->count() > 0);
-    if (bar) {
-        std::string text = formatMessage(status.state == AccountState::Disabled ? MSG_MenuEnable : MSG_MenuDisable);
-        ModifyMenuA(bar, ID_DISABLE, MF_BYCOMMAND | MF_STRING | (account ? MF_ENABLED : MF_GRAYED), ID_DISABLE,
-                    text.c_str());
-    }
+    AccountCommandStates s = accountsList_.commandStates();
+    toolbar_.enableButton(ID_CHECK, s.check);
+    toolbar_.enableButton(ID_CHECK_ALL, s.checkAll);
+    toolbar_.enableButton(ID_STOP, s.stop);
+    // Commands that two menus hold (View Errors) are set in each.
+    if (HMENU bar = menuBar_.get())
+        for (int i = 0, n = GetMenuItemCount(bar); i < n; ++i) accountsList_.updateMenu(GetSubMenu(bar, i));
+}
+
+// A row that becomes selected shows its account's messages. Losing the
+// selection changes nothing, so that the rows rebuilt after a move or a
+// sort do not refill the messages pane.
+void MainWindow::accountSelected(const NMLISTVIEW& change) {
+    if (!(change.uChanged & LVIF_STATE) || !(change.uNewState & LVIS_SELECTED) || (change.uOldState & LVIS_SELECTED))
+        return;
+    Account* account = engine_->find(static_cast<uint32_t>(accountsList_.data(change.iItem)));
+    if (account && account->id() != messagesList_.shownAccount()) messagesList_.showAccount(account);
+}
+
+void MainWindow::accountsChanged() {
+    accountsList_.refreshAll();
+    commandStates();
+    tray_.refresh();
 }
 
 void MainWindow::cmdHide(UINT) { hide(); }
@@ -588,25 +589,38 @@ void MainWindow::saveAll() {
     saveSettings();
 }
 
-void MainWindow::cmdCheck(UINT) {
-    if (uint32_t id = selectedId()) {
-        engine_->checkNow(id);
-        accountsList_.refreshRow(id);
-    }
+ColumnsOwner* MainWindow::columnsOwner(UINT command) {
+    // The messages list joins once it keeps its columns in a store.
+    return command == ID_ACCOUNT_COLUMNS ? &accountsList_ : nullptr;
 }
 
-void MainWindow::cmdCheckAll(UINT) { engine_->checkAll(); }
+void MainWindow::cmdCheck(UINT) {
+    // Enter and the toolbar come here too: the same rule as the menu item.
+    if (!accountsList_.commandStates().check) return;
+    uint32_t id = selectedId();
+    engine_->checkNow(id);
+    accountsList_.refreshRow(id);
+    commandStates();
+}
+
+void MainWindow::cmdCheckAll(UINT) {
+    engine_->checkAll();
+    for (const auto& account : engine_->accounts()) accountsList_.refreshRow(account->id());
+    commandStates();
+}
 
 void MainWindow::cmdStop(UINT) {
-    if (uint32_t id = selectedId()) engine_->stop(id);
+    uint32_t id = selectedId();
+    if (!id || !engine_->stop(id)) return;
+    refreshAccount(id);
+    commandStates();
 }
 
 void MainWindow::cmdDisable(UINT) {
-    if (uint32_t id = selectedId()) {
-        engine_->toggleDisabled(id);
-        refreshAccount(id);
-        commandStates();
-    }
+    uint32_t id = selectedId();
+    if (!id || !engine_->toggleDisabled(id)) return;
+    refreshAccount(id);
+    commandStates();
 }
 
 void MainWindow::cmdMove(UINT command) {
@@ -615,31 +629,37 @@ void MainWindow::cmdMove(UINT command) {
     if (index < 0) return;
     int to = command == ID_MOVE_UP ? index - 1 : index + 1;
     if (to < 0 || !engine_->moveTo(id, static_cast<size_t>(to))) return;
-    accountsList_.refreshAll();
-    commandStates();
+    accountsChanged();
 }
 
 void MainWindow::cmdRemove(UINT) {
     uint32_t id = selectedId();
     if (!id) return;
-    if (showMessageBox(hwnd(), MSG_QuestionRemoveAccount, MB_YESNO | MB_ICONQUESTION, {},
-                       formatMessage(MSG_Warning).c_str()) != IDYES)
-        return;
+    {
+        ModalScope modal;
+        if (showMessageBox(hwnd(), MSG_QuestionRemoveAccount, MB_YESNO | MB_ICONQUESTION, {},
+                           formatMessage(MSG_Warning).c_str()) != IDYES)
+            return;
+    }
     // The pane lets go of the account's messages before they go.
     if (messagesList_.shownAccount() == id) messagesList_.showAccount(nullptr);
+    int index = engine_->indexOf(id);
     if (!engine_->remove(id)) return;
-    accountsList_.refreshAll();
-    commandStates();
+    accountsChanged();
+    // The row that took its place, or the new last one, is selected.
+    accountsList_.selectIndex(std::min(index, static_cast<int>(engine_->count()) - 1));
 }
 
 void MainWindow::cmdViewErrors(UINT) {
     Account* account = engine_->find(selectedId());
     if (!account) return;
-    showTextBox(hwnd(), account->errorText(), MB_OK | MB_ICONERROR, formatMessage(MSG_ViewErrors).c_str());
+    std::string text = account->errorText();  // a copy: the worker may write it meanwhile
+    ModalScope modal;
+    showTextBox(hwnd(), text, MB_OK | MB_ICONERROR, formatMessage(MSG_ViewErrors).c_str());
 }
 
 void MainWindow::cmdDeleteAll(UINT) {
-    if (!selectedId()) return;
+    if (!accountsList_.commandStates().deleteAll) return;
     messagesList_.command(ID_MSG_SELECT_ALL);
     messagesList_.command(ID_MSG_DELETE);
 }

@@ -51,6 +51,12 @@ public:
     // The exit sequence; false when the user or an open dialog kept it.
     bool exit();
 
+    // Accounts were added or reordered: the list, the command states and the tray again.
+    void accountsChanged();
+    // The list that a Columns command (40038, 40040) customises; null while
+    // that list has no column store.
+    ColumnsOwner* columnsOwner(UINT command);
+
 private:
     bool onInit() override;
     void onCommand(UINT code, UINT id, HWND control) override;
@@ -94,6 +100,7 @@ private:
 
     // Commands.
     void commandStates();
+    void accountSelected(const NMLISTVIEW& change);
     uint32_t selectedId() const { return accountsList_.selectedId(); }
     void cmdHide(UINT);
     void cmdOpen(UINT);

@@ -1,5 +1,5 @@
 // The checker with commands that only the tests send: the probes of the
-// program's last guards.
+// program's last guards, and an account added as the account dialogs will.
 #include <stdexcept>
 
 #include "ui/Checker.h"
@@ -7,12 +7,22 @@
 namespace {
 
 constexpr UINT kThrowInHandler = 49001;  // a command handler that fails
+constexpr UINT kAddAccount = 49002;      // an account added while the program runs
 
 void throwInHandler(MainWindow&, UINT) { throw std::runtime_error("test probe: a command handler failed"); }
+
+// As New adds one: the first account's connection under another name.
+void addAccount(MainWindow& window, UINT) {
+    Controller& engine = window.engine();
+    if (engine.count() == 0) return;
+    AccountInfo info = *engine.accounts().front();
+    info.name += " added";
+    if (engine.add(info)) window.accountsChanged();
+}
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    static const MainWindow::ExtraCommand probes[] = {{kThrowInHandler, throwInHandler}};
+    static const MainWindow::ExtraCommand probes[] = {{kThrowInHandler, throwInHandler}, {kAddAccount, addAccount}};
     return runChecker(instance, probes);
 }

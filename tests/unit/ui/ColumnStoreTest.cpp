@@ -91,4 +91,20 @@ TEST(ColumnStore, NothingIsWrittenUntilSavedAndASavedLayoutLoadsBack) {
     EXPECT_EQ(again.shown().size(), 3u);
 }
 
+TEST(ColumnStore, TypedWidthsOutsideTheRangeKeepTheOldOne) {
+    struct Row {
+        const char* typed;
+        uint32_t expected;  // the old width is 77
+    } rows[] = {
+        {"120", 120}, {" 0 ", 0},  {"4000", 4000}, {"4001", 77}, {"-5", 77},
+        {"", 77},     {"12px", 77}, {"1 2", 77},    {"+5", 77},   {"0x10", 77},
+        {"99999999999999999999", 77},
+    };
+    for (const Row& row : rows) {
+        uint32_t width = 77;
+        EXPECT_EQ(ColumnStore::parseWidth(row.typed, width), row.expected != 77) << row.typed;
+        EXPECT_EQ(width, row.expected) << row.typed;
+    }
+}
+
 }  // namespace
