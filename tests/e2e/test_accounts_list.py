@@ -4,9 +4,7 @@ dragging, Remove and an account added while the program runs, what reaches
 kestrix.dat and the registry; and a stress run of commands on failing
 accounts."""
 import os
-import re
 import struct
-import time
 import unittest
 
 import checker
@@ -41,8 +39,8 @@ def account_names(path):
     return names
 
 
-def server(test, scripts):
-    srv = ScriptedServer(scripts)
+def server(test, scripts, host="127.0.0.1"):
+    srv = ScriptedServer(scripts, host)
     test.addCleanup(srv.stop)
     return srv
 
@@ -62,11 +60,12 @@ class AccountsList(unittest.TestCase):
 
     def test_rows_commands_order_and_what_is_saved(self):
         good = server(self, [["HANG"], {"user": "u", "password": "p", "messages": MESSAGES}])
-        refused = server(self, [{"user": "u", "password": "right"}])
-        hanging = server(self, [["HANG"]])
+        # Accounts of one server name check one after another: three names.
+        refused = server(self, [{"user": "u", "password": "right"}], "127.0.0.2")
+        hanging = server(self, [["HANG"]], "127.0.0.3")
         accounts = [("good", "u", "p", "127.0.0.1", good.port, 300, 120),
-                    ("refused", "u", "wrong", "127.0.0.1", refused.port, 300, 120),
-                    ("hanging", "u", "p", "127.0.0.1", hanging.port, 300, 120)]
+                    ("refused", "u", "wrong", "127.0.0.2", refused.port, 300, 120),
+                    ("hanging", "u", "p", "127.0.0.3", hanging.port, 300, 120)]
         marks = "%x.msg" % crc(b"refused")
         self.session, self.app, main = checker.start(self, accounts, files={marks: b""},
                                                      exe="kestrix_testhooks.exe")
@@ -76,18 +75,17 @@ class AccountsList(unittest.TestCase):
         self.assertEqual([item["text"] for item in self.list.header()], TITLES)
         rows = wait_until(lambda: len(self.list.rows()) == 3 and self.list.rows(), what="three rows")
         self.assertEqual([row[:5] for row in rows],
-                         [["good", "127.0.0.1", "u", "0", "0"], ["refused", "127.0.0.1", "u", "0", "0"],
-                          ["hanging", "127.0.0.1", "u", "0", "0"]])
+                         [["good", "127.0.0.1", "u", "0", "0"], ["refused", "127.0.0.2", "u", "0", "0"],
+                          ["hanging", "127.0.0.3", "u", "0", "0"]])
 
         # Stop during a hanging check: sleeping at once, and no new connection.
         wait_until(lambda: good.connections == 1, what="the first check")
         self.select("good")
-        stopped = time.monotonic()
         main.command(STOP)
         wait_equal(lambda: self.cell("good", "State"), "sleeping", timeout=3)
-        self.assertLess(time.monotonic() - stopped, 3)
 
         # Disable: the state, the menu item's text, Check greyed.
+        wait_until(lambda: hanging.connections == 1, what="the hanging check")
         self.select("hanging")
         main.command(DISABLE)
         wait_equal(lambda: self.cell("hanging", "State"), "disabled")
