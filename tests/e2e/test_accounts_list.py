@@ -55,6 +55,11 @@ class AccountsList(unittest.TestCase):
     def select(self, name):
         self.list.select_row(self.names().index(name))
 
+    @staticmethod
+    def buttons(main, *commands):
+        enabled = {b["command"]: b["enabled"] for b in main.child(cls="ToolbarWindow32").toolbar()}
+        return [enabled[command] for command in commands]
+
     def box(self, title):
         return self.session.inspector.wait_window(title=title, pid=self.app.pid, timeout=10)
 
@@ -81,6 +86,7 @@ class AccountsList(unittest.TestCase):
         # Stop during a hanging check: sleeping at once, and no new connection.
         wait_until(lambda: good.connections == 1, what="the first check")
         self.select("good")
+        self.assertEqual(self.buttons(main, CHECK, STOP), [False, True])
         main.command(STOP)
         wait_equal(lambda: self.cell("good", "State"), "sleeping", timeout=3)
 
@@ -92,8 +98,7 @@ class AccountsList(unittest.TestCase):
         accounts_menu = gui.Window.menu_item(main.menu(), "Accounts")["items"]
         self.assertTrue(gui.Window.menu_item(accounts_menu, "Enable")["enabled"])
         self.assertTrue(gui.Window.menu_item(accounts_menu, "Check")["grayed"])
-        toolbar = main.child(cls="ToolbarWindow32").toolbar()
-        self.assertFalse(next(b for b in toolbar if b["command"] == CHECK)["enabled"])
+        self.assertEqual(self.buttons(main, CHECK, STOP), [False, False])
 
         # Up, Down, a sort by name (twice: descending) and a drag.
         main.command(UP)
@@ -135,7 +140,7 @@ class AccountsList(unittest.TestCase):
         main.command(REMOVE)
         self.box("Warning").child(id=IDYES).click()
         wait_equal(self.names, ["hanging", "good"])
-        wait_equal(lambda: account_names(self.app.path("kestrix.dat")), ["hanging", "good"])
+        self.assertEqual(account_names(self.app.path("kestrix.dat")), ["hanging", "good"])
         self.assertIsNone(reg.reg_key(ACCOUNTS_KEY + r"\refused"))
         self.assertTrue(os.path.exists(self.app.path(marks)))
 
