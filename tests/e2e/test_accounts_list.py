@@ -100,16 +100,17 @@ class AccountsList(unittest.TestCase):
         self.assertTrue(gui.Window.menu_item(accounts_menu, "Check")["grayed"])
         self.assertEqual(self.buttons(main, CHECK, STOP), [False, False])
 
-        # Up, Down, a sort by name (twice: descending) and a drag.
+        # Up, Down, sorts by name, by server and by name again (descending),
+        # and a drag.
         main.command(UP)
         wait_equal(self.names, ["good", "hanging", "refused"])
         self.select("good")
         main.command(DOWN)
         wait_equal(self.names, ["hanging", "good", "refused"])
-        self.list.click_column("Account")
-        wait_equal(self.names, ["good", "hanging", "refused"])
-        self.list.click_column("Account")
-        wait_equal(self.names, ["refused", "hanging", "good"])
+        for title, order in [("Account", ["good", "hanging", "refused"]), ("Server", ["good", "refused", "hanging"]),
+                             ("Account", ["refused", "hanging", "good"])]:
+            self.list.click_column(title)
+            wait_equal(self.names, order)
         self.list.drag_row(0, 2)
         wait_equal(self.names, ["hanging", "good", "refused"])
         self.assertEqual(self.list.list_view(rows=False)["selected"], 2, "the dragged row stays selected")
@@ -123,10 +124,11 @@ class AccountsList(unittest.TestCase):
         box.close()
         box.wait_gone()
 
-        # Nothing connected to the stopped account meanwhile; Check connects at once.
+        # Nothing connected to the stopped account meanwhile; Check (Enter in
+        # the list) connects at once.
         self.assertEqual(good.connections, 1)
         self.select("good")
-        main.command(CHECK)
+        self.list.keys("enter")
         wait_until(lambda: good.connections == 2, timeout=5, what="Check to connect")
         wait_until(lambda: self.cell("good", "State") == "sleeping" and self.cell("good", "Total msgs") == "2",
                    what="the good check")
