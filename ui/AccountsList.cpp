@@ -192,7 +192,8 @@ void AccountsList::fillRow(int row, uint32_t id) {
     const Account* account = engine_->find(id);
     if (!account) return;
     AccountStatus s = account->status();
-    for (size_t i = 0; i < shownKinds_.size(); ++i) setText(row, static_cast<int>(i), cellText(shownKinds_[i], *account, s));
+    for (size_t i = 0; i < shownKinds_.size(); ++i)
+        setText(row, static_cast<int>(i), cellText(shownKinds_[i], *account, s));
     setImage(row, stateImage(s.state));
 }
 

@@ -50,7 +50,8 @@ protected:
                  const std::vector<int32_t>& sizes = {}) {
         Account& account = *engine.add({name, 110, user, "", server});
         MessageList list;
-        for (int32_t size : sizes) list.push_back(std::make_unique<Message>(std::vector<std::string>{"Subject: x"}, size));
+        for (int32_t size : sizes)
+            list.push_back(std::make_unique<Message>(std::vector<std::string>{"Subject: x"}, size));
         if (!sizes.empty()) account.replaceMessages(std::move(list));  // no worker: the lock is not needed
         return account;
     }
