@@ -1,8 +1,8 @@
 """The accounts list of kestrix.exe on live workers against scripted servers:
 rows and their states, Stop, Check, Disable, View Errors, Up, Down, sorting,
-dragging, Remove and an account added while the program runs, what reaches
-kestrix.dat and the registry; and a stress run of commands on failing
-accounts."""
+dragging, Remove, the Columns dialog and an account added while the program
+runs, what reaches kestrix.dat and the registry; and a stress run of commands
+on failing accounts."""
 import os
 import struct
 import unittest
@@ -14,8 +14,9 @@ from kxtest import ScriptedServer, crc
 
 TITLES = ["Account", "Server", "User", "Total msgs", "New messages", "State", "Last check", "Mailbox size"]
 ACCOUNTS_KEY = checker.PRODUCT + r"\Accounts"
+COLUMNS_KEY = checker.PRODUCT + r"\CustomizeControls\CustomizeAccountsList\Columns"
 CHECK, CHECK_ALL, STOP, DISABLE, UP, DOWN = 1006, 40011, 40051, 40028, 40014, 40015
-REMOVE, EDIT, VIEW_ERRORS, ADD_ACCOUNT = 1004, 1005, 40019, 49002
+REMOVE, EDIT, VIEW_ERRORS, ACCOUNT_COLUMNS, ADD_ACCOUNT = 1004, 1005, 40019, 40038, 49002
 IDYES, IDNO, TEXT = 6, 7, 0xFFFF
 MESSAGES = ["From: a@example.com\r\nSubject: one\r\n\r\nbody\r\n",
             "From: b@example.com\r\nSubject: two\r\n\r\nbody\r\n"]
@@ -145,6 +146,18 @@ class AccountsList(unittest.TestCase):
         self.assertEqual(account_names(self.app.path("kestrix.dat")), ["hanging", "good"])
         self.assertIsNone(reg.reg_key(ACCOUNTS_KEY + r"\refused"))
         self.assertTrue(os.path.exists(self.app.path(marks)))
+
+        # The Columns dialog: Server hidden, and the layout stored.
+        self.assertIsNone(reg.reg_key(COLUMNS_KEY))
+        main.command(ACCOUNT_COLUMNS)
+        dialog = self.box("Columns")
+        dialog.child(id=20000).select_row(1)
+        dialog.child(id=20004).click()
+        dialog.child(id=1).click()
+        dialog.wait_gone()
+        self.assertEqual([item["text"] for item in self.list.header()], TITLES[:1] + TITLES[2:])
+        self.assertEqual(reg.reg_get(COLUMNS_KEY + r"\Server", "Show"), 0)
+        self.assertEqual(self.names(), ["hanging", "good"])
 
         # An account added while the program runs hangs in its check; Exit stops it.
         main.command(ADD_ACCOUNT)
