@@ -4,16 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
-// What the compose window starts with. The texts are copies: a caller that
-// takes them from an account's message copies them under the account's lock
-// and calls sendMail after releasing it (the compose window is modal).
-struct MailDraft {
-    std::string to;       // the recipient as a From field gives it, "Name <a@b.c>"; empty: none
-    std::string subject;  // empty: none
-    std::string body;     // empty: none
-};
+#include "notify/MailDraft.h"
 
 // Opens the compose window for `draft`. Error boxes ("MAPI error") are owned
 // by `owner` (null: no owner). True when the mail program took the draft or

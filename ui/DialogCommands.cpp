@@ -1,6 +1,7 @@
 #include "ui/DialogCommands.h"
 
 #include "framework/Dialog.h"
+#include "notify/MailSender.h"
 #include "resources/resource.h"
 #include "ui/ConfirmationDialog.h"
 #include "ui/FirstRunDialog.h"
@@ -11,6 +12,7 @@ void runDialogCommand(MainWindow& window, UINT id) {
     // The account dialogs, settings, filters, viewers, columns and the
     // message sender are added with their own modules; until then these
     // commands show nothing.
+    case ID_NEW_MESSAGE: sendMail(nullptr, {}); break;
     default:
         break;
     }

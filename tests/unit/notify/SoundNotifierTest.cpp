@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "core/Settings.h"
+#include "notify/SoundNotifier.h"
+#include "support/MemoryRegistry.h"
+
+namespace {
+
+// Records what would be played; a sound "plays" until the test ends it, and
+// meanwhile every other play is refused, as the system's no-stop play does.
+class RecordingPlayer : public SoundPlayer {
+public:
+    bool play(const std::string& file) override {
+        if (busy) return false;
+        played.push_back(file);
+        busy = holdEach;
+        return true;
+    }
+    void stop() override {
+        busy = false;
+        ++stops;
+    }
+
+    std::vector<std::string> played;
+    bool holdEach = false;  // each sound lasts until finish()
+    bool busy = false;
+    int stops = 0;
+};
+
+class SoundNotifierTest : public ::testing::Test {
+protected:
+    SoundNotifierTest() : settings(reg), notifier(settings, player) { settings.PlaySound = true; }
+
+    void add(const std::string& name, uint32_t unread, const std::string& sound) {
+        accounts.push_back({static_cast<uint32_t>(accounts.size() + 1), name, AccountState::Sleeping, unread, unread,
+                            sound});
+    }
+    void ticks(int n, bool windowOpen = false) {
+        for (int i = 0; i < n; ++i) notifier.tick(windowOpen, countMail(accounts));
+    }
+
+    MemoryRegistry reg;
+    Settings settings;
+    RecordingPlayer player;
+    SoundNotifier notifier;
+    std::vector<AccountCounts> accounts;
+};
+
+}  // namespace
+
+TEST_F(SoundNotifierTest, EachQueuedSoundOnceInPathOrderNeverOverlapping) {
+    add("a", 1, "b.wav");
+    notifier.start();
+    for (const char* file : {"b.wav", "a.wav", "b.wav", "C.wav"}) notifier.newMailFound(file);
+    notifier.newMailFound("");
+    player.holdEach = true;
+    ticks(2);  // the second tick finds the first sound still playing
+    EXPECT_EQ(player.played, (std::vector<std::string>{"C.wav"}));
+    player.busy = false;
+    ticks(1);
+    player.busy = false;
+    ticks(3);
+    EXPECT_EQ(player.played, (std::vector<std::string>{"C.wav", "a.wav", "b.wav"}));
+    EXPECT_TRUE(notifier.queued().empty());
+}
+
+TEST_F(SoundNotifierTest, NothingPlaysUnlessArmedAndAllowed) {
+    add("a", 1, "a.wav");
+    struct Case {
+        const char* what;
+        bool playSound, started, windowOpen, whenOpen;
+        bool plays;
+    } cases[] = {
+        {"sounds off", false, true, false, false, false},
+        {"tray not started", true, false, false, false, false},
+        {"window open", true, true, true, false, false},
+        {"window open, sounds go on", true, true, true, true, true},
+        {"window hidden", true, true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SoundNotifier fresh(settings, player);
+        settings.PlaySound = c.playSound;
+        settings.RepeatWhenWindowIsOpen = c.whenOpen;
+        if (c.started) fresh.start();
+        fresh.newMailFound("a.wav");
+        player.played.clear();
+        fresh.tick(c.windowOpen, countMail(accounts));
+        EXPECT_EQ(player.played.size(), c.plays ? 1u : 0u) << c.what;
+    }
+}
+
+TEST_F(SoundNotifierTest, ShowingTheWindowSilencesAndStartForgetsTheQueue) {
+    add("a", 1, "a.wav");
+    notifier.newMailFound("old.wav");
+    notifier.start();
+    EXPECT_TRUE(notifier.queued().empty());
+    notifier.newMailFound("a.wav");
+    notifier.quiet();
+    EXPECT_EQ(player.stops, 1);
+    EXPECT_TRUE(notifier.queued().empty());
+    notifier.resume();
+    notifier.newMailFound("a.wav");
+    ticks(1);
+    EXPECT_EQ(player.played.size(), 1u);
+    notifier.stop();
+    EXPECT_FALSE(notifier.armed());
+}
+
+TEST_F(SoundNotifierTest, RepeatTakesTheAccountsWithUnreadMailInTurn) {
+    settings.Repeat = true;
+    add("X", 2, "x.wav");
+    add("Y", 0, "y.wav");
+    add("Z", 1, "z.wav");
+    notifier.start();
+    ticks(4);
+    EXPECT_EQ(player.played, (std::vector<std::string>{"x.wav", "z.wav", "x.wav", "z.wav"}));
+    // A sound still playing: the same account's turn comes again, not the next one's.
+    player.played.clear();
+    player.holdEach = true;
+    ticks(3);
+    player.busy = false;
+    ticks(1);
+    EXPECT_EQ(player.played, (std::vector<std::string>{"x.wav", "z.wav"}));
+    player.holdEach = player.busy = false;
+    player.played.clear();
+    accounts[2].unread = 0;
+    ticks(3);
+    EXPECT_EQ(player.played, (std::vector<std::string>{"x.wav", "x.wav", "x.wav"}));
+}
+
+// Accounts are followed by identity: with two accounts of one name, a turn
+// that went by name would never get past them.
+TEST_F(SoundNotifierTest, RepeatWithTwinNamesEnds) {
+    settings.Repeat = true;
+    add("X", 2, "first.wav");
+    add("A", 0, "a.wav");
+    add("X", 0, "second.wav");
+    notifier.start();
+    ticks(3);
+    EXPECT_EQ(player.played, (std::vector<std::string>{"first.wav", "first.wav", "first.wav"}));
+    accounts[0].unread = 0;
+    player.played.clear();
+    ticks(2);
+    EXPECT_TRUE(player.played.empty());
+}
