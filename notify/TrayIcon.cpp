@@ -1,5 +1,6 @@
 #include "notify/TrayIcon.h"
 
+#include <climits>
 #include <cstring>
 
 #include "framework/Framework.h"
@@ -35,9 +36,12 @@ std::string TrayIcons::iconPath(Slot slot) const { return slots_[index(traySlot(
 
 bool TrayIcons::loadSlotFromFile(TraySlot slot, const std::string& path) {
     HICON large = nullptr, small = nullptr;
-    ExtractIconExA(path.c_str(), 0, &large, &small, 1);
+    // Only the count says what was extracted: a failed call may leave
+    // anything in the two handles.
+    UINT extracted = ExtractIconExA(path.c_str(), 0, &large, &small, 1);
+    if (extracted == 0 || extracted == UINT_MAX) return false;
     // The large picture scales down better than the small one scales up.
-    IconHandle kept(large ? large : small), other(large ? small : nullptr);
+    IconHandle kept(large ? large : small), other(large && extracted > 1 ? small : nullptr);
     if (!kept) return false;
     IconSlot& s = slots_[index(slot)];
     s.handle = std::move(kept);
