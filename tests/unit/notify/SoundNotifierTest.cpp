@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <tuple>
+
 #include "core/Settings.h"
 #include "notify/SoundNotifier.h"
 #include "support/MemoryRegistry.h"
@@ -37,6 +40,18 @@ protected:
     }
     void ticks(int n, bool windowOpen = false) {
         for (int i = 0; i < n; ++i) notifier.tick(windowOpen, countMail(accounts));
+    }
+    // The repeat cycle over accounts given as name, unread count, sound.
+    void startRepeating(std::initializer_list<std::tuple<const char*, uint32_t, const char*>> list) {
+        settings.Repeat = true;
+        for (const auto& [name, unread, sound] : list) add(name, unread, sound);
+        notifier.start();
+    }
+    // What `n` ticks play.
+    std::vector<std::string> playedIn(int n) {
+        player.played.clear();
+        ticks(n);
+        return player.played;
     }
 
     MemoryRegistry reg;
@@ -107,39 +122,24 @@ TEST_F(SoundNotifierTest, ShowingTheWindowSilencesAndStartForgetsTheQueue) {
 }
 
 TEST_F(SoundNotifierTest, RepeatTakesTheAccountsWithUnreadMailInTurn) {
-    settings.Repeat = true;
-    add("X", 2, "x.wav");
-    add("Y", 0, "y.wav");
-    add("Z", 1, "z.wav");
-    notifier.start();
-    ticks(4);
-    EXPECT_EQ(player.played, (std::vector<std::string>{"x.wav", "z.wav", "x.wav", "z.wav"}));
-    // A sound still playing: the same account's turn comes again, not the next one's.
-    player.played.clear();
+    using Files = std::vector<std::string>;
+    startRepeating({{"X", 2, "x.wav"}, {"Y", 0, "y.wav"}, {"Z", 1, "z.wav"}});
+    EXPECT_EQ(playedIn(4), (Files{"x.wav", "z.wav", "x.wav", "z.wav"}));
+    // While a sound plays, the account whose turn it is waits for it.
     player.holdEach = true;
-    ticks(3);
+    EXPECT_EQ(playedIn(3), (Files{"x.wav"}));
     player.busy = false;
-    ticks(1);
-    EXPECT_EQ(player.played, (std::vector<std::string>{"x.wav", "z.wav"}));
+    EXPECT_EQ(playedIn(1), (Files{"z.wav"}));
     player.holdEach = player.busy = false;
-    player.played.clear();
     accounts[2].unread = 0;
-    ticks(3);
-    EXPECT_EQ(player.played, (std::vector<std::string>{"x.wav", "x.wav", "x.wav"}));
+    EXPECT_EQ(playedIn(3), (Files{"x.wav", "x.wav", "x.wav"}));
 }
 
 // Accounts are followed by identity: with two accounts of one name, a turn
 // that went by name would never get past them.
 TEST_F(SoundNotifierTest, RepeatWithTwinNamesEnds) {
-    settings.Repeat = true;
-    add("X", 2, "first.wav");
-    add("A", 0, "a.wav");
-    add("X", 0, "second.wav");
-    notifier.start();
-    ticks(3);
-    EXPECT_EQ(player.played, (std::vector<std::string>{"first.wav", "first.wav", "first.wav"}));
+    startRepeating({{"X", 2, "first.wav"}, {"A", 0, "a.wav"}, {"X", 0, "second.wav"}});
+    EXPECT_EQ(playedIn(3), (std::vector<std::string>{"first.wav", "first.wav", "first.wav"}));
     accounts[0].unread = 0;
-    player.played.clear();
-    ticks(2);
-    EXPECT_TRUE(player.played.empty());
+    EXPECT_TRUE(playedIn(2).empty());
 }
