@@ -29,7 +29,7 @@ def read(path):
 
 
 def checks(server):
-    """Checks that the server saw to their end."""
+    """How many checks the server saw through to their QUIT."""
     return server.commands().count("QUIT")
 
 

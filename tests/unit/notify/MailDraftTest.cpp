@@ -10,10 +10,8 @@ TEST(MailDraft, MapiAddressOnlyForMailAddresses) {
         {"Ann Smith <ann@example.com>", "SMTP:ann@example.com"},
         {"  bob@example.com\t", "SMTP:bob@example.com"},
         {"None", ""},  // the text of a missing From field
-        {"Ann <>", ""},
         {"<@example.com>", ""},
         {"two words@example.com", ""},
-        {"", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(mapiAddress(c.to), c.address) << c.to;
 }
