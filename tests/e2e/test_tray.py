@@ -74,8 +74,13 @@ class TrayTest(unittest.TestCase):
             wait_until(lambda: main.refresh()["visible"] == visible, what="visible=%s" % visible)
 
         # The menu has an item per account; an item checks its account only.
-        main.post(CALLBACK, 0, "WM_RBUTTONDOWN")
-        popup = inspector.wait_window(cls="#32768", pid=app.pid)
+        wait_until(lambda: main.refresh()["foreground"], what="the window in front")
+
+        def open_menu():
+            # A focus change that X delivers late closes a menu at once: then it is opened again.
+            main.post(CALLBACK, 0, "WM_RBUTTONDOWN")
+            return inspector.wait_window(cls="#32768", pid=app.pid, timeout=5)
+        popup = wait_until(open_menu, what="the tray menu")
         items = popup.menu()
         self.assertEqual([(i["text"], i["default"], i["grayed"]) for i in items],
                          [("Open Kestrix", True, False), ("Check", False, False), ("Settings", False, False),
