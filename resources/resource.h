@@ -195,6 +195,10 @@
 #define ID_CHARSET_KOI8R            40065   // "Cyrillic (KOI8-R)"
 #define ID_CHARSET_CP1252           40066   // "Western European (Windows)"
 #define ID_CHARSET_AUTO             40067   // "Auto-Select"
+// The tray menu's account items, one id each from this range (not a
+// resource: the menu is filled with the accounts while the program runs).
+#define ID_TRAY_ACCOUNT_FIRST       0xE000
+#define ID_TRAY_ACCOUNT_LAST        0xEFFF
 
 // --- Main window ---------------------------------------------------------------
 #define IDC_ACCOUNTS_LIST           1012

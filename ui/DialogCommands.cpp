@@ -1,6 +1,7 @@
 #include "ui/DialogCommands.h"
 
 #include "framework/Dialog.h"
+#include "notify/MailSender.h"
 #include "resources/resource.h"
 #include "ui/ColumnsDialog.h"
 #include "ui/ConfirmationDialog.h"
@@ -15,6 +16,9 @@ void runDialogCommand(MainWindow& window, UINT id) {
     case ID_ACCOUNT_COLUMNS:
     case ID_MESSAGE_COLUMNS:
         if (ColumnsOwner* owner = window.columnsOwner(id)) ColumnsDialog::run(window.hwnd(), *owner);
+        break;
+    case ID_NEW_MESSAGE:
+        sendMail(nullptr, {});
         break;
     default:
         break;

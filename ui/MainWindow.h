@@ -96,7 +96,7 @@ private:
     void handleReports();
     void handleNewMail();
     void handleConfirmation();
-    void refreshAccount(uint32_t id);
+    void refreshAccount(uint32_t id) override;
 
     // Commands.
     void commandStates();

@@ -60,6 +60,36 @@ TEST(MailClient, FailedLookupKeepsTheEarlierFind) {
     EXPECT_EQ(findDefaultMailClient(noCommand), "\"C:\\Program Files\\Mailer\\mailer.exe\" /mail");
 }
 
+// The user's choice of client comes first, and the chosen client's command
+// may be registered for the user or for the machine.
+TEST(MailClient, UserChoiceBeforeMachineChoice) {
+    const std::string user = "Software\\Clients\\Mail", machine = "SOFTWARE\\Clients\\Mail";
+    struct Case {
+        const char* what;
+        const char* userName;     // null: no user key
+        const char* userCommand;  // under the user's key, for the user's name
+        const char* expected;
+    } cases[] = {
+        {"only the machine's", nullptr, nullptr, "machine.exe"},
+        {"the user's client and command", "Own", "own.exe", "own.exe"},
+        {"the user's client, registered for the machine", "Shared", nullptr, "shared.exe"},
+        {"an empty user choice", "", nullptr, "machine.exe"},
+    };
+    for (const Case& c : cases) {
+        MemoryRegistry reg;
+        reg.putString(kRegLocalMachine, machine, "", "Machine");
+        reg.putString(kRegLocalMachine, machine + "\\Machine\\shell\\open\\command", "", "machine.exe");
+        reg.putString(kRegLocalMachine, machine + "\\Shared\\shell\\open\\command", "", "shared.exe");
+        if (c.userName) reg.putString(kRegCurrentUser, user, "", c.userName);
+        if (c.userCommand)
+            reg.putString(kRegCurrentUser, user + "\\" + c.userName + "\\shell\\open\\command", "", c.userCommand);
+        EXPECT_EQ(findDefaultMailClient(reg), c.expected) << c.what;
+    }
+    EXPECT_EQ(quotedProgramPath("C:\\Program Files\\Mail\\mail.exe"), "\"C:\\Program Files\\Mail\\mail.exe\"");
+    EXPECT_EQ(quotedProgramPath("\"C:\\Program Files\\m.exe\" /x"), "\"C:\\Program Files\\m.exe\" /x");
+    EXPECT_EQ(quotedProgramPath("C:\\Mail\\mail.exe"), "C:\\Mail\\mail.exe");
+}
+
 // The settings and the log take a flag as on only when it is 1.
 TEST(SettingsMemory, FlagsOtherThanOneAreOff) {
     MemoryRegistry reg;
