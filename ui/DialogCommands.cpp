@@ -1,5 +1,6 @@
 #include "ui/DialogCommands.h"
 
+#include "filter/FilterSheet.h"
 #include "framework/Dialog.h"
 #include "resources/resource.h"
 #include "ui/ConfirmationDialog.h"
@@ -8,6 +9,7 @@
 
 void runDialogCommand(MainWindow& window, UINT id) {
     switch (id) {
+    case ID_FILTER: runFilterSheet(window.hwnd(), window.engine().filters()); break;
     // The account dialogs, settings, filters, viewers, columns and the
     // message sender are added with their own modules; until then these
     // commands show nothing.
