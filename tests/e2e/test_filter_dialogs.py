@@ -123,14 +123,7 @@ class FilterDialogs(unittest.TestCase):
 
         tabs.select_tab(SUBJECT)
         sheet.child(id=HELP).click()
-        log = self.app.path("kestrix.log")
-
-        def logged():
-            if not os.path.exists(log):
-                return False
-            with open(log, "rb") as f:
-                return b"Help topic requested: ::/email_filtration.htm#subject_filter" in f.read()
-        wait_until(logged, what="the Subject page's help topic")
+        checker.wait_logged(self.app, b"Help topic requested: ::/email_filtration.htm#subject_filter")
         sheet.child(id=CANCEL).click()
         sheet.wait_gone()
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -10,6 +9,7 @@
 #include "core/UserMessage.h"
 #include "filter/AddressList.h"
 #include "FilterTestSupport.h"
+#include "support/HeldReadLock.h"
 
 using namespace std::chrono_literals;
 
@@ -88,14 +88,7 @@ TEST_F(FilterFiles, ReplacementsReportALockHeldPastTheTimeOut) {
     auto set = load();
     EXPECT_EQ(set->setFromList({WordFilter(MSG_ColFrom, "x")}, false), FilterChange::Done);
     EXPECT_FALSE(dir.exists("from.dat"));
-    std::atomic<bool> holding{false}, release{false};
-    std::thread check([&] {
-        bool held = set->lockRead();
-        holding = true;
-        while (!release) std::this_thread::sleep_for(1ms);
-        if (held) set->unlockRead();
-    });
-    while (!holding) std::this_thread::sleep_for(1ms);
+    HeldReadLock check(*set);
     const std::function<FilterChange()> changes[] = {
         [&] { return set->setFromList({WordFilter(MSG_ColFrom, "x")}, true); },
         [&] { return set->setSizeList({SizeFilter()}, true); },
@@ -104,8 +97,7 @@ TEST_F(FilterFiles, ReplacementsReportALockHeldPastTheTimeOut) {
         [&] { return set->setSpammers(false, {}, false); },  // the switch alone needs the lock too
     };
     for (const auto& change : changes) EXPECT_EQ(change(), FilterChange::Busy);
-    release = true;
-    check.join();
+    check.release();
     EXPECT_TRUE(set->fromList().empty() && set->sizeList().empty() && set->powerList().empty());
     EXPECT_TRUE(set->checkFriends() && set->checkSpammers());
     for (const char* file : {"from.dat", "size.dat", "power.dat", "friends.dat"}) EXPECT_FALSE(dir.exists(file)) << file;

@@ -6,11 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <thread>
 
 #include "core/MessageText.h"
 #include "core/UserMessage.h"
@@ -18,6 +16,7 @@
 #include "framework/Framework.h"
 #include "resources/resource.h"
 #include "support/MemoryRegistry.h"
+#include "support/HeldReadLock.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -122,22 +121,14 @@ TEST_F(Sheet, OkWhileACheckHoldsTheFiltersKeepsEveryEdit) {
     }
     EXPECT_EQ(ListView_GetItemCount(control(sheet, kFrom, IDC_FILTER_LIST)), 2);
 
-    std::atomic<bool> holding{false}, release{false};
-    std::thread check([&] {
-        bool held = filters->lockRead();
-        holding = true;
-        while (!release) std::this_thread::sleep_for(1ms);
-        if (held) filters->unlockRead();
-    });
-    while (!holding) std::this_thread::sleep_for(1ms);
+    HeldReadLock check(*filters);
     press(sheet.hwnd(), IDOK);
     EXPECT_TRUE(sheet.isOpen());
     EXPECT_EQ(gShown, std::vector<uint32_t>{MSG_FiltersBusy});
     EXPECT_EQ(filters->fromList().size(), 1u);
     EXPECT_EQ(dir.read("from.dat"), from);
     EXPECT_TRUE(sheet.filterPage(kFrom).changed());
-    release = true;
-    check.join();
+    check.release();
 
     press(sheet.hwnd(), IDOK);
     EXPECT_FALSE(sheet.isOpen());
