@@ -26,6 +26,8 @@ const char kSpammersHelp[] = "::/email_filtration.htm#spammers_list";
 // Indexes into the mark images, in the order setUpMarkImages adds them.
 enum MarkImage { kImageDeleted, kImageUncertain, kImageFriendly, kImageNoMark };
 
+int markImage(const BaseFilter& record) { return record.uncertain ? kImageUncertain : kImageDeleted; }
+
 }  // namespace
 
 // --- the page
@@ -71,6 +73,13 @@ void FilterPage::setUpMarkImages() {
         ImageList_AddIcon(marks_.get(), icon.get());
     }
     list_.setImageList(marks_.get(), LVSIL_SMALL);
+}
+
+void FilterPage::setUpMarkColumns(uint32_t second, int secondWidth, uint32_t third, int thirdWidth) {
+    setUpMarkImages();
+    list_.addColumn(0, formatMessage(MSG_ColIcon), scaled(36));
+    list_.addColumn(1, formatMessage(second), scaled(secondWidth));
+    list_.addColumn(2, formatMessage(third), scaled(thirdWidth));
 }
 
 void FilterPage::showRows(int select) {
@@ -244,10 +253,7 @@ public:
 
 private:
     void setUpList() override {
-        setUpMarkImages();
-        list_.addColumn(0, formatMessage(MSG_ColIcon), scaled(36));
-        list_.addColumn(1, formatMessage(MSG_ColContainsWords), scaled(234));
-        list_.addColumn(2, formatMessage(MSG_ColUseCase), scaled(58));
+        setUpMarkColumns(MSG_ColContainsWords, 234, MSG_ColUseCase, 58);
         yes_ = formatMessage(MSG_Yes);
         no_ = formatMessage(MSG_No);
     }
@@ -255,9 +261,7 @@ private:
         const WordFilter& f = records_[static_cast<size_t>(row)];
         return column == 1 ? f.words : column == 2 ? (f.useCase ? yes_ : no_) : std::string();
     }
-    int rowImage(int row) const override {
-        return records_[static_cast<size_t>(row)].uncertain ? kImageUncertain : kImageDeleted;
-    }
+    int rowImage(int row) const override { return markImage(records_[static_cast<size_t>(row)]); }
     WordFilter newRecord() const override { return WordFilter(field_); }
     bool editRecord(WordFilter& record) override { return editWordFilter(sheetWindow(), record, kind_); }
     void importRows() override {
@@ -285,21 +289,14 @@ public:
         : RecordPage(IDD_FILTER_SIZE, "SizeFilterPage", kFilterHelp, list, MSG_QuestionRemoveFilter) {}
 
 private:
-    void setUpList() override {
-        setUpMarkImages();
-        list_.addColumn(0, formatMessage(MSG_ColIcon), scaled(36));
-        list_.addColumn(1, formatMessage(MSG_SmallerThan), scaled(145));
-        list_.addColumn(2, formatMessage(MSG_LargerThan), scaled(145));
-    }
+    void setUpList() override { setUpMarkColumns(MSG_SmallerThan, 145, MSG_LargerThan, 145); }
     std::string cellText(int row, int column) const override {
         const SizeFilter& f = records_[static_cast<size_t>(row)];
         if (column == 1 && f.lowerActive()) return std::to_string(thresholdKb(f.lowerBound));
         if (column == 2 && f.upperActive()) return std::to_string(thresholdKb(f.upperBound));
         return {};
     }
-    int rowImage(int row) const override {
-        return records_[static_cast<size_t>(row)].uncertain ? kImageUncertain : kImageDeleted;
-    }
+    int rowImage(int row) const override { return markImage(records_[static_cast<size_t>(row)]); }
     SizeFilter newRecord() const override { return SizeFilter(); }
     bool editRecord(SizeFilter& record) override { return editSizeFilter(sheetWindow(), record); }
     FilterChange store(FilterSet& filters) override { return filters.setSizeList(records_, changed()); }

@@ -51,6 +51,9 @@ protected:
     void updateButtons();
     // The mark images: deleted, uncertain, friendly, filtered without a mark.
     void setUpMarkImages();
+    // The mark images, an "Icon" column and two more (titles by message id,
+    // widths at 96 DPI), as the simple records' lists show them.
+    void setUpMarkColumns(uint32_t second, int secondWidth, uint32_t third, int thirdWidth);
     int scaled(int pixels) const;
     void widenLastColumn();
 
