@@ -115,12 +115,17 @@ bool FilterPage::ask(uint32_t question) const {
 void FilterPage::onCommand(UINT code, UINT id, HWND control) {
     int row = list_.selected(), count = rowCount();
     bool one = row >= 0 && row < count;
-    if (code != BN_CLICKED) return TabPage::onCommand(code, id, control);
+    if (code != BN_CLICKED) {
+        TabPage::onCommand(code, id, control);
+        return;
+    }
     switch (id) {
     case IDC_FILTER_ADD:
         if (!readOnly_) addRow();
         break;
     case IDC_FILTER_EDIT:
+        if (one && !readOnly_) editRow(row);
+        break;
     case IDC_FILTER_SHOW:
         if (one) editRow(row);
         break;
