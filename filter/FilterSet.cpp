@@ -74,11 +74,20 @@ bool FilterSet::savePowerFile() {
 
 // --- friends.dat and spammers.dat
 
-bool FilterSet::readAddressFile(const std::string& name, std::vector<std::string>& list, size_t& total) const {
+FileRead FilterSet::readAddressFile(const std::string& name, std::vector<std::string>& list, size_t& total) const {
     std::string text;
-    if (!readWholeFile(path(name.c_str()), text)) return false;
+    uint32_t error = 0;
+    if (!readWholeFile(path(name.c_str()), text, kMaxDataFileBytes, &error))
+        return error == kMissingFileError ? FileRead::Missing : FileRead::Unreadable;
     parseAddressText(text, list, total);
-    return true;
+    return FileRead::Read;
+}
+
+const char* FilterSet::addressFileName(bool spammers) { return spammers ? kSpammers : kFriends; }
+
+FileRead FilterSet::readAddresses(bool spammers, std::vector<std::string>& list) const {
+    size_t total = 0;
+    return readAddressFile(addressFileName(spammers), list, total);
 }
 
 bool FilterSet::writeAddressFile(const std::string& name, const std::vector<std::string>& list) const {
@@ -114,15 +123,13 @@ void FilterSet::rebuildSpammers(const std::vector<std::string>& addresses) {
 
 void FilterSet::loadFriends() {
     std::vector<std::string> list;
-    size_t total = 0;
-    readAddressFile(kFriends, list, total);
+    readAddresses(false, list);
     rebuildFriends(list);
 }
 
 void FilterSet::loadSpammers() {
     std::vector<std::string> list;
-    size_t total = 0;
-    readAddressFile(kSpammers, list, total);
+    readAddresses(true, list);
     rebuildSpammers(list);
 }
 
@@ -142,18 +149,27 @@ void FilterSet::saveSwitches() {
 
 // --- the filter sheet's OK
 
-namespace {
-template <class T>
-void replaceList(ReadWriteLock& lock, std::vector<T>& target, const std::vector<T>& list, bool changed,
-                 FilterSet& set, bool (FilterSet::*save)()) {
-    if (!changed) return;
+template <class F>
+bool FilterSet::underWriteLock(F&& change) {
     DeferUserMessages afterUnlock;  // a failed save's box is shown once the lock is free
-    WriteLock hold(lock);
-    if (!hold) return;
-    target = list;
-    (set.*save)();
+    WriteLock hold(lock_);
+    if (!hold) return false;
+    change();
+    return true;
 }
-}  // namespace
+
+template <class T>
+FilterChange FilterSet::replaceList(std::vector<T>& target, const std::vector<T>& list, bool changed,
+                                    bool (FilterSet::*save)()) {
+    if (!changed) return FilterChange::Done;
+    bool saved = false;
+    if (!underWriteLock([&] {
+            target = list;
+            saved = (this->*save)();
+        }))
+        return FilterChange::Busy;
+    return saved ? FilterChange::Done : FilterChange::NotSaved;
+}
 
 namespace {
 // Every entry carries its list's field, however the page made it.
@@ -163,100 +179,112 @@ std::vector<WordFilter> withField(std::vector<WordFilter> list, uint32_t field) 
 }
 }  // namespace
 
-void FilterSet::setFromList(const std::vector<WordFilter>& list, bool changed) {
-    replaceList(lock_, fromList_, withField(list, MSG_ColFrom), changed, *this, &FilterSet::saveFrom);
+FilterChange FilterSet::setFromList(const std::vector<WordFilter>& list, bool changed) {
+    return replaceList(fromList_, withField(list, MSG_ColFrom), changed, &FilterSet::saveFrom);
 }
 
-void FilterSet::setSubjectList(const std::vector<WordFilter>& list, bool changed) {
-    replaceList(lock_, subjectList_, withField(list, MSG_ColSubject), changed, *this, &FilterSet::saveSubject);
+FilterChange FilterSet::setSubjectList(const std::vector<WordFilter>& list, bool changed) {
+    return replaceList(subjectList_, withField(list, MSG_ColSubject), changed, &FilterSet::saveSubject);
 }
 
-void FilterSet::setToCcList(const std::vector<WordFilter>& list, bool changed) {
-    replaceList(lock_, toCcList_, withField(list, MSG_ColTo), changed, *this, &FilterSet::saveTo);
+FilterChange FilterSet::setToCcList(const std::vector<WordFilter>& list, bool changed) {
+    return replaceList(toCcList_, withField(list, MSG_ColTo), changed, &FilterSet::saveTo);
 }
 
-void FilterSet::setSizeList(const std::vector<SizeFilter>& list, bool changed) {
-    replaceList(lock_, sizeList_, list, changed, *this, &FilterSet::saveSize);
+FilterChange FilterSet::setSizeList(const std::vector<SizeFilter>& list, bool changed) {
+    return replaceList(sizeList_, list, changed, &FilterSet::saveSize);
 }
 
-void FilterSet::setPowerList(const std::vector<PowerFilter>& list, bool changed) {
-    replaceList(lock_, powerList_, list, changed, *this, &FilterSet::savePowerFile);
+FilterChange FilterSet::setPowerList(const std::vector<PowerFilter>& list, bool changed) {
+    return replaceList(powerList_, list, changed, &FilterSet::savePowerFile);
 }
 
-void FilterSet::setAddresses(bool check, const std::vector<std::string>& addresses, bool changed, bool spammer) {
-    DeferUserMessages afterUnlock;
-    WriteLock hold(lock_);
-    if (!hold) return;
-    (spammer ? checkSpammers_ : checkFriends_) = check;
-    saveSwitches();
-    if (!changed) return;
-    if (spammer) {
-        rebuildSpammers(addresses);
-        writeAddressFile(kSpammers, addresses);
-    } else {
-        rebuildFriends(addresses);
-        writeAddressFile(kFriends, addresses);
-    }
+FilterChange FilterSet::setAddresses(bool check, const std::vector<std::string>& addresses, bool changed,
+                                     bool spammer) {
+    bool saved = true;
+    if (!underWriteLock([&] {
+            (spammer ? checkSpammers_ : checkFriends_) = check;
+            saveSwitches();
+            if (!changed) return;
+            if (spammer) rebuildSpammers(addresses);
+            else rebuildFriends(addresses);
+            saved = writeAddressFile(addressFileName(spammer), addresses);
+        }))
+        return FilterChange::Busy;
+    return saved ? FilterChange::Done : FilterChange::NotSaved;
 }
 
-void FilterSet::setFriends(bool check, const std::vector<std::string>& addresses, bool changed) {
-    setAddresses(check, addresses, changed, false);
+FilterChange FilterSet::setFriends(bool check, const std::vector<std::string>& addresses, bool changed) {
+    return setAddresses(check, addresses, changed, false);
 }
 
-void FilterSet::setSpammers(bool check, const std::vector<std::string>& addresses, bool changed) {
-    setAddresses(check, addresses, changed, true);
+FilterChange FilterSet::setSpammers(bool check, const std::vector<std::string>& addresses, bool changed) {
+    return setAddresses(check, addresses, changed, true);
 }
 
-// --- additions from a message
+// --- additions from a message: the editor first, the lock only to add
 
-void FilterSet::addWord(std::vector<WordFilter>& list, uint32_t field, FilterEditor::WordList kind,
+MessageTexts MessageTexts::of(const Message& m) {
+    MessageTexts texts{m.from(), m.subject(), m.to(), {}};
+    if (m.hasAttachment() && !m.attachmentNames().empty()) texts.attachment = m.attachmentNames().front();
+    return texts;
+}
+
+bool FilterSet::addWord(std::vector<WordFilter>& list, uint32_t field, FilterEditor::WordList kind,
                         const std::string& text, bool (FilterSet::*save)(), FilterEditor& editor) {
     WordFilter record(field, text);
-    if (!editor.editWordFilter(record, kind)) return;
+    if (!editor.editWordFilter(record, kind)) return false;
     record.field = field;
-    DeferUserMessages afterUnlock;
-    WriteLock hold(lock_);
-    if (!hold) return;
-    list.push_back(std::move(record));
-    (this->*save)();
+    if (underWriteLock([&] {
+            list.push_back(std::move(record));
+            (this->*save)();
+        }))
+        return true;
+    editor.filtersBusy();
+    return false;
 }
 
-void FilterSet::addFromFilter(const Message& m, FilterEditor& editor) {
-    addWord(fromList_, MSG_ColFrom, FilterEditor::WordList::From, m.from(), &FilterSet::saveFrom, editor);
+bool FilterSet::addFromFilter(const MessageTexts& m, FilterEditor& editor) {
+    return addWord(fromList_, MSG_ColFrom, FilterEditor::WordList::From, m.from, &FilterSet::saveFrom, editor);
 }
 
-void FilterSet::addSubjectFilter(const Message& m, FilterEditor& editor) {
-    addWord(subjectList_, MSG_ColSubject, FilterEditor::WordList::Subject, m.subject(), &FilterSet::saveSubject,
-            editor);
+bool FilterSet::addSubjectFilter(const MessageTexts& m, FilterEditor& editor) {
+    return addWord(subjectList_, MSG_ColSubject, FilterEditor::WordList::Subject, m.subject,
+                   &FilterSet::saveSubject, editor);
 }
 
-void FilterSet::addAddress(const Message& m, FilterEditor& editor, bool spammer) {
-    // The lock is held while the dialog is open, so that a check starting
-    // meanwhile sees the list as the user leaves it.
-    DeferUserMessages afterUnlock;
-    WriteLock hold(lock_);
-    if (!hold || m.from().empty()) return;
-    std::string address = extractAddress(m.from());
-    if (address.empty() || !editor.editAddress(address, spammer) || address.empty()) return;
-    std::set<uint32_t>& set = spammer ? spammers_ : friends_;
-    if (set.insert(addressHash(address)).second) appendAddress(spammer ? kSpammers : kFriends, address);
+// A check that starts while the dialog is open evaluates with the list as it
+// was; holding the lock meanwhile would leave its messages unfiltered.
+bool FilterSet::addAddress(const MessageTexts& m, FilterEditor& editor, bool spammer) {
+    if (m.from.empty()) return false;
+    std::string address = extractAddress(m.from);
+    if (address.empty() || !editor.editAddress(address, spammer) || address.empty()) return false;
+    if (underWriteLock([&] {
+            std::set<uint32_t>& set = spammer ? spammers_ : friends_;
+            if (set.insert(addressHash(address)).second) appendAddress(addressFileName(spammer), address);
+        }))
+        return true;
+    editor.filtersBusy();
+    return false;
 }
 
-void FilterSet::addFriend(const Message& m, FilterEditor& editor) { addAddress(m, editor, false); }
-void FilterSet::addSpammer(const Message& m, FilterEditor& editor) { addAddress(m, editor, true); }
+bool FilterSet::addFriend(const MessageTexts& m, FilterEditor& editor) { return addAddress(m, editor, false); }
+bool FilterSet::addSpammer(const MessageTexts& m, FilterEditor& editor) { return addAddress(m, editor, true); }
 
-void FilterSet::addPowerFilter(const Message& m, FilterEditor& editor) {
+bool FilterSet::addPowerFilter(const MessageTexts& m, FilterEditor& editor) {
     PowerFilter record;
-    if (!m.from().empty()) record.filterName = record.fromWords = m.from();
-    if (!m.subject().empty()) record.subjectWords = m.subject();
-    if (!m.to().empty()) record.toCcWords = m.to();
-    if (m.hasAttachment() && !m.attachmentNames().empty()) record.attachWords = m.attachmentNames().front();
-    if (!editor.editPowerFilter(record)) return;
-    DeferUserMessages afterUnlock;
-    WriteLock hold(lock_);
-    if (!hold) return;
-    powerList_.push_back(std::move(record));
-    savePowerFile();
+    if (!m.from.empty()) record.filterName = record.fromWords = m.from;
+    if (!m.subject.empty()) record.subjectWords = m.subject;
+    if (!m.to.empty()) record.toCcWords = m.to;
+    record.attachWords = m.attachment;
+    if (!editor.editPowerFilter(record)) return false;
+    if (underWriteLock([&] {
+            powerList_.push_back(std::move(record));
+            savePowerFile();
+        }))
+        return true;
+    editor.filtersBusy();
+    return false;
 }
 
 // --- import of a word list

@@ -31,7 +31,19 @@ public:
     virtual bool dontCalcDeleted() const = 0;
 };
 
-// The edit dialogs that additions from a message show. Each returns true
+// What an addition from a message starts from: the message's texts, copied
+// while its account was locked (a check may replace the message while an
+// editor is open).
+struct MessageTexts {
+    std::string from;
+    std::string subject;
+    std::string to;
+    std::string attachment;  // the first attachment's name, when there is one
+
+    static MessageTexts of(const Message& message);
+};
+
+// The edit dialogs that additions from a message show. Each edit returns true
 // when the user confirmed; the record or text then holds the user's edits.
 class FilterEditor {
 public:
@@ -40,7 +52,20 @@ public:
     virtual bool editWordFilter(WordFilter& filter, WordList list) = 0;
     virtual bool editAddress(std::string& address, bool spammer) = 0;
     virtual bool editPowerFilter(PowerFilter& filter) = 0;
+    // The user confirmed, but a check held the filters for the whole
+    // time-out: the addition was not made.
+    virtual void filtersBusy() = 0;
 };
+
+// What a change of the lists came to.
+enum class FilterChange {
+    Done,      // applied and written, or nothing to do
+    Busy,      // the write lock could not be had: nothing changed
+    NotSaved,  // applied, but its file could not be written (the user has been told)
+};
+
+// What reading an address file found.
+enum class FileRead { Read, Missing, Unreadable };
 
 class FilterSet {
 public:
@@ -101,27 +126,25 @@ public:
     const std::string& directory() const { return directory_; }
 
     // --- the filter sheet's OK. Each does nothing unless `changed`; then,
-    // under the write lock (nothing happens without it), replaces the list
-    // and rewrites its file.
-    void setFromList(const std::vector<WordFilter>& list, bool changed);
-    void setSubjectList(const std::vector<WordFilter>& list, bool changed);
-    void setToCcList(const std::vector<WordFilter>& list, bool changed);
-    void setSizeList(const std::vector<SizeFilter>& list, bool changed);
-    void setPowerList(const std::vector<PowerFilter>& list, bool changed);
+    // under the write lock, replaces the list and rewrites its file.
+    FilterChange setFromList(const std::vector<WordFilter>& list, bool changed);
+    FilterChange setSubjectList(const std::vector<WordFilter>& list, bool changed);
+    FilterChange setToCcList(const std::vector<WordFilter>& list, bool changed);
+    FilterChange setSizeList(const std::vector<SizeFilter>& list, bool changed);
+    FilterChange setPowerList(const std::vector<PowerFilter>& list, bool changed);
     // The switch is stored (both registry values are written) whatever
     // `changed` says; the addresses only when changed.
-    void setFriends(bool check, const std::vector<std::string>& addresses, bool changed);
-    void setSpammers(bool check, const std::vector<std::string>& addresses, bool changed);
+    FilterChange setFriends(bool check, const std::vector<std::string>& addresses, bool changed);
+    FilterChange setSpammers(bool check, const std::vector<std::string>& addresses, bool changed);
 
     // --- additions from a message (messages list menu). The editor shows
-    // the record first; the addition is dropped when the user cancels or the
-    // write lock cannot be had. addFriend and addSpammer hold the write lock
-    // while their dialog is open.
-    void addFromFilter(const Message& message, FilterEditor& editor);
-    void addSubjectFilter(const Message& message, FilterEditor& editor);
-    void addFriend(const Message& message, FilterEditor& editor);
-    void addSpammer(const Message& message, FilterEditor& editor);
-    void addPowerFilter(const Message& message, FilterEditor& editor);
+    // the record first; then the write lock is taken only to add it. True
+    // when it was added; when the lock cannot be had the editor is told.
+    bool addFromFilter(const MessageTexts& message, FilterEditor& editor);
+    bool addSubjectFilter(const MessageTexts& message, FilterEditor& editor);
+    bool addFriend(const MessageTexts& message, FilterEditor& editor);
+    bool addSpammer(const MessageTexts& message, FilterEditor& editor);
+    bool addPowerFilter(const MessageTexts& message, FilterEditor& editor);
 
     // --- files, each in the set's directory
     void loadFrom();
@@ -136,9 +159,12 @@ public:
     // cannot be read.
     bool readPowerFile(const std::string& name, std::vector<PowerFilter>& list) const;
     bool savePowerFile();
-    // Appends the file's addresses to `list` and their lengths to `total`;
-    // false when the file cannot be read.
-    bool readAddressFile(const std::string& name, std::vector<std::string>& list, size_t& total) const;
+    // Appends the file's addresses to `list` and their lengths to `total`.
+    // A file that exists but cannot be read adds nothing.
+    FileRead readAddressFile(const std::string& name, std::vector<std::string>& list, size_t& total) const;
+    // friends.dat or spammers.dat, as the filter sheet shows it.
+    FileRead readAddresses(bool spammers, std::vector<std::string>& list) const;
+    static const char* addressFileName(bool spammers);
     bool writeAddressFile(const std::string& name, const std::vector<std::string>& list) const;
     bool appendAddress(const std::string& name, const std::string& address) const;
     void rebuildFriends(const std::vector<std::string>& addresses);
@@ -160,10 +186,15 @@ private:
     void markSimpleMatch(Message& message, const BaseFilter& filter, const std::string& reason);
     bool wordListCheck(const std::vector<WordFilter>& list, const std::string& text, Message& message);
     bool addressCheck(bool on, const std::set<uint32_t>& set, uint32_t reasonId, Message& message, bool spammer);
-    void addWord(std::vector<WordFilter>& list, uint32_t field, FilterEditor::WordList kind,
-                 const std::string& text, bool (FilterSet::*save)(), FilterEditor& editor);
-    void addAddress(const Message& message, FilterEditor& editor, bool spammer);
-    void setAddresses(bool check, const std::vector<std::string>& addresses, bool changed, bool spammer);
+    // Runs `change` under the write lock; false when the lock could not be had.
+    template <class F>
+    bool underWriteLock(F&& change);
+    template <class T>
+    FilterChange replaceList(std::vector<T>& target, const std::vector<T>& list, bool changed, bool (FilterSet::*save)());
+    bool addWord(std::vector<WordFilter>& list, uint32_t field, FilterEditor::WordList kind, const std::string& text,
+                 bool (FilterSet::*save)(), FilterEditor& editor);
+    bool addAddress(const MessageTexts& message, FilterEditor& editor, bool spammer);
+    FilterChange setAddresses(bool check, const std::vector<std::string>& addresses, bool changed, bool spammer);
     bool dontCalcDeleted() const;
 
     Registry& registry_;

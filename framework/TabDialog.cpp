@@ -11,10 +11,6 @@ TabDialog::TabDialog(UINT templateId, int tabs, const char* source) : Dialog(tem
 
 bool TabDialog::onInit() {
     HWND tabs = item(tabs_);
-    RECT area;
-    GetWindowRect(tabs, &area);
-    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
-    TabCtrl_AdjustRect(tabs, FALSE, &area);
     for (size_t i = 0; i < pages_.size(); ++i) {
         TabPage& p = *pages_[i];
         if (!p.createModeless(hwnd())) continue;
@@ -25,15 +21,23 @@ bool TabDialog::onInit() {
         SetWindowLongPtrA(p.hwnd(), GWL_STYLE, style | WS_CHILD);
         SetWindowLongPtrA(p.hwnd(), GWL_EXSTYLE, GetWindowLongPtrA(p.hwnd(), GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
         SetParent(p.hwnd(), hwnd());
-        // Pages sit on the tab control, after it in the tab order.
-        SetWindowPos(p.hwnd(), tabs, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                     SWP_NOACTIVATE | SWP_FRAMECHANGED);
         ShowWindow(p.hwnd(), SW_HIDE);
         std::string caption = windowText(p.hwnd());
         TCITEMA tab = {};
         tab.mask = TCIF_TEXT;
         tab.pszText = caption.data();
         SendMessageA(tabs, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&tab));
+    }
+    // The room under the tab row, which has its height once the tabs exist.
+    RECT area;
+    GetWindowRect(tabs, &area);
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
+    TabCtrl_AdjustRect(tabs, FALSE, &area);
+    for (TabPage* p : pages_) {
+        // Pages sit on the tab control, after it in the tab order.
+        if (p->isOpen())
+            SetWindowPos(p->hwnd(), tabs, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                         SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
     showPage(0);
     return true;

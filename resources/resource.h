@@ -34,7 +34,9 @@
 #define IDD_WIZ_LOGIN               194
 #define IDD_WIZ_ANOTHER             271
 
-// "Email Filters" sheet pages, in tab order, and the editors they open.
+// "Email Filters": the dialog with its tabs, the pages (tabs inside it) in
+// tab order, and the editors they open.
+#define IDD_FILTERS                 236
 #define IDD_FILTER_POWER            237
 #define IDD_FILTER_FRIENDS          239
 #define IDD_FILTER_FROM             107
@@ -292,6 +294,7 @@
 
 // --- Filter sheet and editors -------------------------------------------------
 #define IDC_FILTER_HELP             1066  // the sheet's Help button
+#define IDC_FILTER_TABS             1199
 // Controls every page uses for what it has of them.
 #define IDC_FILTER_LIST             1200
 #define IDC_FILTER_ADD              1201

@@ -1,5 +1,6 @@
 #include "ui/DialogCommands.h"
 
+#include "filter/FilterSheet.h"
 #include "framework/Dialog.h"
 #include "notify/MailSender.h"
 #include "resources/resource.h"
@@ -10,6 +11,7 @@
 
 void runDialogCommand(MainWindow& window, UINT id) {
     switch (id) {
+    case ID_FILTER: runFilterSheet(window.hwnd(), window.engine().filters()); break;
     // The account dialogs, settings, filters, viewers, columns and the
     // message sender are added with their own modules; until then these
     // commands show nothing.

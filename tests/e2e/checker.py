@@ -1,6 +1,8 @@
 """What the window tests of kestrix.exe share: the account file they give it,
 the registry places they look at, and a checker started in a private session
 with the settings a test needs."""
+import os
+
 import gui
 from kxdata import account_file  # noqa: F401 (tools/ is on the path through kxtest)
 
@@ -31,3 +33,16 @@ def start(test, accounts=(), files=None, settings=None, exe="kestrix.exe", sessi
     program = session.start(exe, files=data)
     window = program.main_window(TITLE) if not values["HideStart"] else None
     return session, program, window
+
+
+def wait_logged(program, text, what=None):
+    """Waits until the log file of a checker started with "WriteLog" holds
+    `text` (bytes)."""
+    log = program.path("kestrix.log")
+
+    def logged():
+        if not os.path.exists(log):
+            return False
+        with open(log, "rb") as f:
+            return text in f.read()
+    gui.wait_until(logged, what=what or repr(text))

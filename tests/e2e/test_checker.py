@@ -88,14 +88,7 @@ class Checker(unittest.TestCase):
     def test_a_failing_command_handler_is_logged_and_the_program_goes_on(self):
         session, app, main = checker.start(self, [NOWHERE], settings={"WriteLog": 1}, exe="kestrix_testhooks.exe")
         main.command(49001)
-        log = os.path.join(app.folder, "kestrix.log")
-
-        def logged():
-            if not os.path.exists(log):
-                return False
-            with open(log, "rb") as f:
-                return b"Unexpected Error. MainWindow," in f.read()
-        wait_until(logged, what="the guard's log line")
+        checker.wait_logged(app, b"Unexpected Error. MainWindow,", "the guard's log line")
         main.command(checker.HIDE)
         wait_until(lambda: not main.refresh()["visible"], what="the window to answer the next command")
         self.assertTrue(app.running())

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <thread>
 
 #include "core/MessageText.h"
 #include "core/ProductKey.h"
 #include "core/UserMessage.h"
 #include "filter/AddressList.h"
 #include "FilterTestSupport.h"
+#include "support/HeldReadLock.h"
 
 using namespace std::chrono_literals;
 
@@ -79,24 +82,33 @@ TEST_F(FilterFiles, DamagedListFiles) {
     }
 }
 
-TEST_F(FilterFiles, UnchangedOrLockedListsAreLeftAlone) {
+// A reader that holds the lock past the time-out: every replacement says so
+// and changes nothing, in memory or on disk.
+TEST_F(FilterFiles, ReplacementsReportALockHeldPastTheTimeOut) {
     auto set = load();
-    set->setFromList({WordFilter(MSG_ColFrom, "x")}, false);
+    EXPECT_EQ(set->setFromList({WordFilter(MSG_ColFrom, "x")}, false), FilterChange::Done);
     EXPECT_FALSE(dir.exists("from.dat"));
-    ASSERT_TRUE(set->lockRead());  // a worker evaluating
-    set->setFromList({WordFilter(MSG_ColFrom, "x")}, true);
-    set->setFriends(false, {"a@b"}, true);
-    set->unlockRead();
-    EXPECT_TRUE(set->fromList().empty());
-    EXPECT_TRUE(set->checkFriends());
-    EXPECT_FALSE(dir.exists("from.dat") || dir.exists("friends.dat"));
+    HeldReadLock check(*set);
+    const std::function<FilterChange()> changes[] = {
+        [&] { return set->setFromList({WordFilter(MSG_ColFrom, "x")}, true); },
+        [&] { return set->setSizeList({SizeFilter()}, true); },
+        [&] { return set->setPowerList({PowerFilter()}, true); },
+        [&] { return set->setFriends(false, {"a@b"}, true); },
+        [&] { return set->setSpammers(false, {}, false); },  // the switch alone needs the lock too
+    };
+    for (const auto& change : changes) EXPECT_EQ(change(), FilterChange::Busy);
+    check.release();
+    EXPECT_TRUE(set->fromList().empty() && set->sizeList().empty() && set->powerList().empty());
+    EXPECT_TRUE(set->checkFriends() && set->checkSpammers());
+    for (const char* file : {"from.dat", "size.dat", "power.dat", "friends.dat"}) EXPECT_FALSE(dir.exists(file)) << file;
+    EXPECT_TRUE(gShown.empty());
 }
 
 TEST_F(FilterFiles, FailedWritesAreReportedAfterTheLockIsFree) {
     auto set = load();
     std::filesystem::create_directory(dir.file("from.dat"));  // the save cannot replace a folder
     gLockedSet = set.get();
-    set->setFromList({WordFilter(MSG_ColFrom, "x")}, true);
+    EXPECT_EQ(set->setFromList({WordFilter(MSG_ColFrom, "x")}, true), FilterChange::NotSaved);
     EXPECT_EQ(set->fromList().size(), 1u);  // kept in memory
     EXPECT_EQ(gShown.size(), 1u);
     EXPECT_TRUE(gLockWasFree);  // workers could evaluate while the box stood open
@@ -124,18 +136,26 @@ TEST_F(FilterFiles, SwitchesFromTheRegistry) {
 
 class ScriptedEditor : public FilterEditor {
 public:
-    bool editWordFilter(WordFilter& f, WordList) override { return seen.push_back("word " + f.words), confirm; }
+    bool editWordFilter(WordFilter& f, WordList) override { return seen.push_back("word " + f.words), confirm(); }
     bool editAddress(std::string& address, bool spammer) override {
         seen.push_back((spammer ? "spammer " : "friend ") + address);
         if (!newText.empty()) address = newText;
-        return confirm;
+        return confirm();
     }
-    bool editPowerFilter(PowerFilter& f) override { return power = f, confirm; }
-    bool confirm = true;
+    bool editPowerFilter(PowerFilter& f) override { return power = f, confirm(); }
+    void filtersBusy() override { seen.push_back("busy"); }
+    bool confirm() {
+        if (whileOpen) whileOpen();
+        return confirmed;
+    }
+    bool confirmed = true;
     std::string newText;
     std::vector<std::string> seen;
     PowerFilter power;
+    std::function<void()> whileOpen;  // what happens meanwhile elsewhere
 };
+
+MessageTexts textsOf(const std::vector<std::string>& lines) { return MessageTexts::of(*topMessage(lines)); }
 
 TEST_F(FilterFiles, FriendsAndSpammersFiles) {
     dir.write("friends.dat", "anna@home.example\r\n\r\nBob <bob@x>\nlast@x");
@@ -146,16 +166,16 @@ TEST_F(FilterFiles, FriendsAndSpammersFiles) {
     EXPECT_EQ(set->spammers(), (std::set<uint32_t>{addressHash(std::string(300, 's'))}));
 
     ScriptedEditor editor;
-    auto anna = topMessage({"From: \"Anna\" <anna@home.example>", "", "x"});
-    auto other = topMessage({"From: New <new@x>", "", "x"});
-    set->addFriend(*anna, editor);   // already a friend: file unchanged
-    set->addFriend(*other, editor);  // added after a last line without line end
+    MessageTexts anna = textsOf({"From: \"Anna\" <anna@home.example>", "", "x"});
+    MessageTexts other = textsOf({"From: New <new@x>", "", "x"});
+    set->addFriend(anna, editor);   // already a friend: file unchanged
+    set->addFriend(other, editor);  // added after a last line without line end
     EXPECT_EQ(dir.read("friends.dat"), "anna@home.example\r\n\r\nBob <bob@x>\nlast@x\r\nnew@x\r\n");
     editor.newText = "edited@x";
-    set->addSpammer(*anna, editor);
-    editor.confirm = false;
-    set->addSpammer(*other, editor);
-    set->addFriend(*topMessage({"From:", "", ""}), editor);  // no sender: no dialog
+    set->addSpammer(anna, editor);
+    editor.confirmed = false;
+    set->addSpammer(other, editor);
+    set->addFriend(textsOf({"From:", "", ""}), editor);  // no sender: no dialog
     EXPECT_EQ(editor.seen, (std::vector<std::string>{"friend anna@home.example", "friend new@x",
                                                      "spammer anna@home.example", "spammer new@x"}));
     EXPECT_EQ(dir.read("spammers.dat"), std::string(300, 's') + "\r\nedited@x\r\n");
@@ -183,10 +203,11 @@ TEST_F(FilterFiles, WordAndPowerFiltersAddedFromAMessage) {
     auto m = topMessage({"From: Shop <deals@shop.example>", "To: me@home.example", "Subject: Big sale",
                          "Content-Type: multipart/mixed; boundary=b", "", "--b",
                          "Content-Disposition: attachment; filename=\"a.zip\"", "", "x", "--b--"});
-    set->addSubjectFilter(*m, editor);
-    set->addPowerFilter(*m, editor);
-    editor.confirm = false;
-    set->addFromFilter(*m, editor);
+    MessageTexts texts = MessageTexts::of(*m);
+    set->addSubjectFilter(texts, editor);
+    set->addPowerFilter(texts, editor);
+    editor.confirmed = false;
+    set->addFromFilter(texts, editor);
     EXPECT_EQ(editor.seen, (std::vector<std::string>{"word Big sale", "word Shop <deals@shop.example>"}));
     EXPECT_EQ(editor.power.attachWords, "a.zip");
     EXPECT_FALSE(editor.power.anyCondition());  // filled in, not switched on
@@ -197,6 +218,61 @@ TEST_F(FilterFiles, WordAndPowerFiltersAddedFromAMessage) {
     ASSERT_EQ(back->powerList().size(), 4u);
     EXPECT_EQ(back->powerList()[3].filterName, "Shop <deals@shop.example>");
     EXPECT_EQ(dir.read("virus.dat"), virus);
+}
+
+// The editor is open while a check runs: the check evaluates with the lists
+// as they were, in its normal time, instead of waiting out the lock.
+TEST_F(FilterFiles, ACheckRunsWhileTheFriendEditorIsOpen) {
+    dir.write("from.dat", listFile(1, wordRecord("lottery")));
+    FilterSet set(registry, nullptr, dir.dir());  // the real time-out
+    ScriptedEditor editor;
+    std::unique_ptr<Message> checked = topMessage({"From: Lottery <win@lottery.example>", "", "x"});
+    std::chrono::steady_clock::duration took{};
+    editor.whileOpen = [&] {
+        std::thread worker([&] {
+            auto start = std::chrono::steady_clock::now();
+            set.evaluate(*checked);
+            took = std::chrono::steady_clock::now() - start;
+        });
+        worker.join();
+    };
+    EXPECT_TRUE(set.addFriend(textsOf({"From: Anna <anna@home.example>", "", "x"}), editor));
+    EXPECT_TRUE(checked->deleted());
+    EXPECT_EQ(checked->filterReason(), "From: lottery");
+    EXPECT_LT(took, 5s);
+    EXPECT_TRUE(set.friends().count(addressHash("anna@home.example")));
+}
+
+// A check that holds the filters when the user confirms: nothing is added,
+// and the editor is told so that the user is.
+TEST_F(FilterFiles, AnAdditionKeptOutByACheckIsReported) {
+    auto set = load();
+    ScriptedEditor editor;
+    editor.whileOpen = [&] { ASSERT_TRUE(set->lockRead()); };
+    MessageTexts texts = textsOf({"From: Anna <anna@home.example>", "Subject: Hi", "", "x"});
+    EXPECT_FALSE(set->addFriend(texts, editor));
+    EXPECT_FALSE(set->addFromFilter(texts, editor));
+    EXPECT_FALSE(set->addPowerFilter(texts, editor));
+    for (int i = 0; i < 3; ++i) set->unlockRead();
+    EXPECT_EQ(editor.seen, (std::vector<std::string>{"friend anna@home.example", "busy", "word Anna <anna@home.example>",
+                                                     "busy", "busy"}));
+    EXPECT_TRUE(set->friends().empty() && set->fromList().empty() && set->powerList().empty());
+    EXPECT_FALSE(dir.exists("friends.dat") || dir.exists("from.dat") || dir.exists("power.dat"));
+}
+
+// The sheet shows a file that exists but cannot be read as such, and never
+// writes it; a missing one is simply empty.
+TEST_F(FilterFiles, AddressFilesMissingReadOrUnreadable) {
+    auto set = load();
+    std::vector<std::string> list;
+    EXPECT_EQ(set->readAddresses(false, list), FileRead::Missing);
+    dir.write("friends.dat", "b@x\r\na@x\r\n");
+    EXPECT_EQ(set->readAddresses(false, list), FileRead::Read);
+    EXPECT_EQ(list, (std::vector<std::string>{"b@x", "a@x"}));
+    std::filesystem::create_directory(dir.file("spammers.dat"));
+    list.clear();
+    EXPECT_EQ(set->readAddresses(true, list), FileRead::Unreadable);
+    EXPECT_TRUE(list.empty());
 }
 
 TEST_F(FilterFiles, ImportWordList) {

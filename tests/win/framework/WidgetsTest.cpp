@@ -143,6 +143,12 @@ TEST_F(Widgets, TabDialogShowsOnePageAndKnowsWhichWereShown) {
     EXPECT_TRUE(first.everShown());
     EXPECT_FALSE(second.everShown());
     EXPECT_TRUE(shown(first.hwnd()));
+    // Pages start below the row of tabs, not over it.
+    RECT tab, page;
+    TabCtrl_GetItemRect(tabControl, 0, &tab);
+    MapWindowPoints(tabControl, nullptr, reinterpret_cast<POINT*>(&tab), 2);
+    GetWindowRect(second.hwnd(), &page);
+    EXPECT_GE(page.top, tab.bottom);
 
     tabs.showPage(1);
     tabs.showPage(0);

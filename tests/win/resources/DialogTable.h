@@ -6,7 +6,7 @@
 #include "resources/resource.h"
 
 // How a template is shown: a window of its own, a property-sheet page, or a
-// tab of the settings dialog.
+// tab of a dialog with tabs (settings, filters).
 enum class Host { TopLevel, Page, Tab };
 
 struct DialogEntry {
@@ -48,23 +48,24 @@ inline const std::vector<DialogEntry>& checkerDialogs() {
           IDC_CHOOSE_FONT, IDC_DBLCLICK_OPEN, IDC_DBLCLICK_CHECK_ALL, IDC_SHOW_TIPS, IDC_MARK_READ_AFTER,
           IDC_MARK_READ_DELAY}},
         {IDD_SETTINGS_LOG, Host::Tab, "Log", {IDC_WRITE_LOG, IDC_LOG_FILE, IDC_LOG_BROWSE}},
-        {IDD_FILTER_POWER, Host::Page, "Power",
+        {IDD_FILTERS, Host::TopLevel, "Email Filters", {IDC_FILTER_TABS, IDOK, IDCANCEL, IDC_FILTER_HELP}},
+        {IDD_FILTER_POWER, Host::Tab, "Power",
          {IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE, IDC_FILTER_MOVE_UP,
           IDC_FILTER_MOVE_DOWN}},
-        {IDD_FILTER_FRIENDS, Host::Page, "Friends",
+        {IDD_FILTER_FRIENDS, Host::Tab, "Friends",
          {IDC_FILTER_ENABLE, IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE,
           IDC_FILTER_NOTE}},
-        {IDD_FILTER_FROM, Host::Page, "From",
+        {IDD_FILTER_FROM, Host::Tab, "From",
          {IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE, IDC_FILTER_IMPORT}},
-        {IDD_FILTER_SUBJECT, Host::Page, "Subject",
+        {IDD_FILTER_SUBJECT, Host::Tab, "Subject",
          {IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE, IDC_FILTER_IMPORT}},
-        {IDD_FILTER_TOCC, Host::Page, "To/Cc",
+        {IDD_FILTER_TOCC, Host::Tab, "To/Cc",
          {IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE, IDC_FILTER_IMPORT}},
-        {IDD_FILTER_SPAMMERS, Host::Page, "Spammers",
+        {IDD_FILTER_SPAMMERS, Host::Tab, "Spammers",
          {IDC_FILTER_ENABLE, IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE,
           IDC_FILTER_NOTE}},
-        {IDD_FILTER_SIZE, Host::Page, "Size", {IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE}},
-        {IDD_FILTER_VIRUS, Host::Page, "Virus", {IDC_FILTER_LIST, IDC_FILTER_SHOW}},
+        {IDD_FILTER_SIZE, Host::Tab, "Size", {IDC_FILTER_LIST, IDC_FILTER_ADD, IDC_FILTER_EDIT, IDC_FILTER_DELETE}},
+        {IDD_FILTER_VIRUS, Host::Tab, "Virus", {IDC_FILTER_LIST, IDC_FILTER_SHOW}},
         {IDD_WORD_FILTER_EDIT, Host::TopLevel, "Filter Edit",
          {IDC_WORD_EXPLAIN, IDC_WORD_TEXT, IDC_WORD_USE_CASE, IDC_MARK_DELETED, IDC_MARK_UNCERTAIN, IDOK,
           IDCANCEL}},

@@ -1,0 +1,30 @@
+#include "framework/FileDialog.h"
+
+#include <commdlg.h>
+
+#include "framework/MessageLoop.h"
+
+bool chooseFileToOpen(HWND owner, const std::vector<FileType>& types, std::string& path) {
+    // "name\0pattern\0...\0\0", as the dialog reads its types.
+    std::string filter;
+    for (const FileType& t : types) {
+        filter += t.name;
+        filter += '\0';
+        filter += t.pattern;
+        filter += '\0';
+    }
+    filter += '\0';
+    char file[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    ModalScope scope;
+    if (!GetOpenFileNameA(&ofn)) return false;
+    path = file;
+    return true;
+}
