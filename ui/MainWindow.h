@@ -51,6 +51,8 @@ public:
     // The exit sequence; false when the user or an open dialog kept it.
     bool exit();
 
+    MessagesList& messagesList() { return messagesList_; }
+
 private:
     bool onInit() override;
     void onCommand(UINT code, UINT id, HWND control) override;
@@ -91,6 +93,7 @@ private:
     void handleNewMail();
     void handleConfirmation();
     void refreshAccount(uint32_t id);
+    void marksChanged(uint32_t id);
 
     // Commands.
     void commandStates();
