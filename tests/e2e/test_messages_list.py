@@ -17,11 +17,17 @@ WITHOUT_CONFIRMATION = 0x40000447
 SUBJECT_KIND = 0x40000414
 CHECK, CHECK_ALL, SAVE_AS, SHOW_LOG = 1006, 40011, 40056, 40052
 NEW_MESSAGES = 4  # the accounts list's column
+DELETED_IMAGE = 0  # a row's image while its message is marked deleted
 
 
 def mail(n, subject, date_day=1):
     return ("From: Sender %d <s%d@example.org>\r\nSubject: %s\r\nDate: Mon, %d Jan 2024 10:00:00 +0000\r\n"
             "Message-ID: <%d@kx.test>\r\n\r\nbody %d\r\nsecond line\r\n" % (n, n, subject, date_day, n, n))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def account(name, port):
@@ -75,7 +81,8 @@ class MessagesList(unittest.TestCase):
             self.save_as(session, main, pane)
 
     def save_as(self, session, main, pane):
-        folder = os.path.join(session.prefix.path, "saved")
+        # On drive C: (the prefix's own folder): Wine's file dialog finds no path on Z:.
+        folder = os.path.join(session.prefix.path, "drive_c", "saved")
         os.makedirs(folder)
         target, locked = os.path.join(folder, "first.eml"), os.path.join(folder, "locked.eml")
         with open(locked, "wb") as f:
@@ -86,24 +93,24 @@ class MessagesList(unittest.TestCase):
         def save(path, replace=False):
             main.command(SAVE_AS)
             dialog = session.inspector.wait_window(title="Save As")
-            dialog.child(cls="Edit").set_text(gui.windows_path(path))
-            dialog.child(id=1).click()
+            name = dialog.child(cls="Edit")
+            name.set_text("C:\\saved\\" + os.path.basename(path))
+            name.keys("enter")
             if replace:
                 question = wait_until(lambda: [w for w in session.inspector.windows(visible=True, cls="#32770")
-                                               if w != dialog and w.text() == "Save As"], what="the replace question")
+                                               if w.info["owner"] == dialog.hwnd], what="the replace question")
                 question[0].child(id=6).click()  # Yes
 
         save(target)
         wait_until(lambda: os.path.exists(target), what="the saved file")
         expected = mail(1, "first", 1).replace("\r\n\r\n", "\r\n", 1).encode("latin-1")
-        wait_equal(lambda: open(target, "rb").read(), expected)
+        wait_equal(lambda: read(target), expected)
 
         save(locked, replace=True)
         error = session.inspector.wait_window(title="Kestrix", cls="#32770")
         self.assertTrue(error.child(cls="Static", text="Access denied.", timeout=5))
-        error.child(id=2).click()
-        with open(locked, "rb") as f:
-            self.assertEqual(f.read(), b"keep me")
+        error.child(id=1).click()
+        self.assertEqual(read(locked), b"keep me")
 
     def test_sort_by_subject_groups_replies_and_the_account_keeps_it(self):
         subjects = ["RE: x", "b", "FWD: x", "a", "x", "z"]
@@ -118,15 +125,18 @@ class MessagesList(unittest.TestCase):
             self.assertEqual(order[:2], ["a", "b"])
             self.assertEqual(sorted(order[2:5]), ["FWD: x", "RE: x", "x"])
             self.assertEqual(order[5], "z")
+            # The first click kept the account's order (ascending); the next
+            # two flip it to 1, still ascending, and to 2, descending.
             pane.click_column("Subject")
+            pane.click_column("Subject")
+            wait_until(lambda: pane.rows()[0][1] == "z", what="the rows sorted the other way")
             main.command(checker.EXIT)
             self.assertEqual(app.wait_exit(10), 0)
             key = ACCOUNTS + r"\work"
             self.assertEqual(session.inspector.reg_get(key, "SortKind"), SUBJECT_KIND)
-            self.assertEqual(session.inspector.reg_get(key, "SortOrder"), 1)
+            self.assertEqual(session.inspector.reg_get(key, "SortOrder"), 2)
 
     def test_log_viewer_follows_a_check_past_the_log_memory(self):
-        # One check of this mailbox writes more lines than the log keeps.
         messages = [mail(n, "m%d" % n) for n in range(1, 161)]
         with ScriptedServer([{"messages": messages}]) as server:
             session, app, main = start(self, [account("work", server.port)])
@@ -136,8 +146,9 @@ class MessagesList(unittest.TestCase):
             log = session.inspector.wait_window(title="Log").child(id=1161)
             wait_equal(lambda: log.list_view(rows=False)["count"], 300)
 
+            # A check writes more lines than the log keeps; its last ones are there.
             def checks():
-                return sum("Check to mail server: account=work" in r[0] for r in log.rows())
+                return sum("disconnect from mail server: account=work" in r[0] for r in log.rows())
             before = checks()
             main.command(CHECK)
             wait_until(lambda: checks() > before, timeout=10, what="the new check's line in the viewer")
@@ -145,18 +156,22 @@ class MessagesList(unittest.TestCase):
 
 class Confirmation(unittest.TestCase):
     def test_one_question_at_a_time_cancel_deletes_nothing_and_exit_ends_it(self):
-        mailbox = {"messages": [mail(1, "one"), mail(2, "two")]}
-        with ScriptedServer([mailbox]) as first, ScriptedServer([mailbox], "127.0.0.2") as second:
+        mailboxes = [{"messages": [mail(1, "one"), mail(2, "two")]},
+                     {"messages": [mail(3, "three"), mail(4, "four")]}]
+        with ScriptedServer([mailboxes[0]]) as first, ScriptedServer([mailboxes[1]], "127.0.0.2") as second:
             names = ["first", "second"]
             accounts_data = [account("first", first.port), ("second", "user", "pass", "127.0.0.2", second.port,
                                                             3600, 120)]
             session, app, main = start(self, accounts_data)
             accounts, pane = main.child(id=1012), main.child(id=1051)
-            for row in range(2):
+            for row, subjects in enumerate([["one", "two"], ["three", "four"]]):
                 wait_equal(lambda: new_messages(accounts, row), "2")
                 accounts.select_row(row)
-                wait_equal(lambda: len(pane.rows()), 2)
+                wait_equal(lambda: [r[1] for r in pane.rows()], subjects)
                 pane.keys("ctrl+a", "ctrl+d")
+                # Keys come after posted messages: the marks must be there before the next selection.
+                wait_until(lambda: all(r["image"] == DELETED_IMAGE for r in pane.list_view()["rows"]),
+                           what="the deleted marks")
             main.command(CHECK_ALL)
 
             asked = []
@@ -187,6 +202,35 @@ class Confirmation(unittest.TestCase):
             self.assertEqual(app.wait_exit(10), 0)
             self.assertLess(time.monotonic() - clicked, 5)
             self.assertNotIn("DELE", " ".join(first.commands()))
+
+
+class Viewers(unittest.TestCase):
+    def test_tips_at_start_and_the_about_box(self):
+        tips = ["First tip.", "Second tip.", "Third tip."]
+        session = gui.Session(self)
+        session.inspector.reg_set(checker.SETTINGS, "HideStart", "REG_DWORD", 0)
+        session.inspector.reg_set(checker.SETTINGS, "ShowTips", "REG_DWORD", 1)
+        app = session.start("kestrix.exe", files={"kestrix.dat": checker.account_file([account("work", 1)]),
+                                                  "tips.txt": "\r\n".join(tips).encode()})
+        dialog = session.inspector.wait_window(title="Useful Tips")
+        text = dialog.child(id=1098)
+        first = tips.index(text.text())
+        for step in (1, 2, 3):
+            dialog.child(id=1165).click()
+            text.wait_text(tips[(first + step) % 3])
+        dialog.child(id=1166).click()  # no more tips at start
+        dialog.child(id=1).click()
+        main = app.main_window(checker.TITLE)
+
+        main.command(10)
+        about = session.inspector.wait_window(title="About")
+        self.assertEqual(about.child(id=1105).text(), "Kestrix")
+        self.assertEqual(about.child(id=1106).text(), "1.0.0.0")
+        about.child(id=1).click()
+        about.wait_gone()
+        main.command(checker.EXIT)
+        self.assertEqual(app.wait_exit(10), 0)
+        self.assertEqual(session.inspector.reg_get(checker.SETTINGS, "ShowTips"), 0)
 
 
 if __name__ == "__main__":
