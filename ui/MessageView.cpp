@@ -98,12 +98,14 @@ int compareMessages(uint32_t kind, uint32_t order, const Message& first, const M
 }
 
 uint32_t SortState::click(uint32_t kind) {
+    // A flip turns the sort round: 0, which a new account stores, sorts
+    // ascending like 1, so it flips to 2.
     uint32_t& order = orders_[kind];
     if (isIconColumn(kind)) {
-        order = order == 1 ? 2 : 1;
+        order = descending(order) ? 1 : 2;
         arrow_ = 0;
     } else {
-        if (arrow_ == kind) order = order == 1 ? 2 : 1;
+        if (arrow_ == kind) order = descending(order) ? 1 : 2;
         arrow_ = kind;
     }
     return order;

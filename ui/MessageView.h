@@ -58,14 +58,15 @@ class SortState {
 public:
     // A click on a column's header: an icon column flips its order on every
     // click and takes the arrow away; another column flips only when it
-    // already carries the arrow, and then carries it. Returns the order to
+    // already carries the arrow, and then carries it. A flip turns the sort
+    // round (descending 2 to 1, anything else to 2). Returns the order to
     // sort with.
     uint32_t click(uint32_t kind);
     // The account's stored sort: its kind takes the order and the arrow.
     void apply(uint32_t kind, uint32_t order);
     uint32_t order(uint32_t kind) const;
     uint32_t arrowKind() const { return arrow_; }
-    // Whether the arrow shows descending (only order 2 sorts that way).
+    // Whether the sort, and its arrow, is descending (only order 2 is).
     static bool descending(uint32_t order) { return order == 2; }
 
 private:

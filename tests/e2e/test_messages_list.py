@@ -43,6 +43,13 @@ def start(test, accounts, settings=None, options=None):
     return checker.start(test, accounts, settings=settings, session=session)
 
 
+def click_title(pane, text, at):
+    """A click on a column title, `at` of the way across it: clicks at two
+    places never make a double click, however late the program sees them."""
+    rect = next(item["rect"] for item in pane.header() if item["text"] == text)
+    pane.child(cls="SysHeader32").mouse(int(rect[0] + at * (rect[2] - rect[0])), (rect[1] + rect[3]) // 2)
+
+
 def new_messages(accounts, row=0):
     return accounts.rows()[row][NEW_MESSAGES]
 
@@ -119,16 +126,14 @@ class MessagesList(unittest.TestCase):
             session, app, main = start(self, [account("work", server.port)])
             pane = main.child(id=1051)
             wait_equal(lambda: len(pane.rows()), 6)
-            pane.click_column("Subject")
+            click_title(pane, "Subject", 0.3)
             wait_until(lambda: pane.rows()[0][1] == "a", what="the rows sorted by subject")
             order = [r[1] for r in pane.rows()]
             self.assertEqual(order[:2], ["a", "b"])
             self.assertEqual(sorted(order[2:5]), ["FWD: x", "RE: x", "x"])
             self.assertEqual(order[5], "z")
-            # The first click kept the account's order (ascending); the next
-            # two flip it to 1, still ascending, and to 2, descending.
-            pane.click_column("Subject")
-            pane.click_column("Subject")
+            # The first click kept the account's order (ascending); the next turns it round.
+            click_title(pane, "Subject", 0.7)
             wait_until(lambda: pane.rows()[0][1] == "z", what="the rows sorted the other way")
             main.command(checker.EXIT)
             self.assertEqual(app.wait_exit(10), 0)

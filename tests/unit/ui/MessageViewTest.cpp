@@ -78,13 +78,13 @@ TEST(MessageOrder, HeaderClicks) {
         uint32_t arrow;
     } steps[] = {
         {MSG_ColSubject, 0, MSG_ColSubject},  // a new column takes the arrow, its order unchanged
+        {MSG_ColSubject, 2, MSG_ColSubject},  // the next click turns it round (0 is ascending too)
         {MSG_ColSubject, 1, MSG_ColSubject},
-        {MSG_ColSubject, 2, MSG_ColSubject},
-        {MSG_ColPriority, 1, 0},  // icon columns flip every time and take the arrow away
-        {MSG_ColPriority, 2, 0},
-        {MSG_ColSubject, 2, MSG_ColSubject},  // no arrow there: no flip
+        {MSG_ColPriority, 2, 0},  // icon columns flip every time and take the arrow away
+        {MSG_ColPriority, 1, 0},
+        {MSG_ColSubject, 1, MSG_ColSubject},  // no arrow there: no flip
         {MSG_ColDate, 0, MSG_ColDate},
-        {MSG_ColSubject, 2, MSG_ColSubject},  // each kind keeps its own order
+        {MSG_ColSubject, 1, MSG_ColSubject},  // each kind keeps its own order
     };
     SortState sort;
     for (const Step& s : steps) {
