@@ -29,6 +29,10 @@ const UINT kGreyedWithoutSelection[] = {ID_MSG_MARK_READ,  ID_MSG_MARK_UNREAD, I
 const UINT kMarkIcons[] = {IDI_MARK_DELETED, IDI_MARK_UNCERTAIN,  IDI_MARK_SPAMMER, IDI_MARK_HIGH,
                            IDI_MARK_LOW,     IDI_MARK_ATTACHMENT, IDI_MARK_FRIEND,  IDI_MARK_FILTERED};
 
+// The list's own record of a row's mark, which others read: without one it
+// would say image 0.
+int listImage(int image) { return image >= 0 ? image : I_IMAGENONE; }
+
 int cellImage(uint32_t kind, const Message& m) {
     if (kind == MSG_ColPriority) return priorityImage(m.priority());
     return m.hasAttachment() ? kImageAttachment : kNoImage;
@@ -129,7 +133,8 @@ void MessageRows::buildColumns() {
 
 void MessageRows::insertRow(RowKey key, const Message& m, int image) {
     std::string first(cellPiece(kinds_.empty() ? m.from() : cellText(kinds_[0], m)));
-    int row = insertItem(-1, first, static_cast<LPARAM>(key), image);
+    int row = insertItem(-1, first, static_cast<LPARAM>(key));
+    setImage(row, listImage(image));
     for (size_t i = 1; i < kinds_.size(); ++i)
         if (!isIconColumn(kinds_[i])) setText(row, static_cast<int>(i), std::string(cellPiece(cellText(kinds_[i], m))));
 }
@@ -176,7 +181,7 @@ void MessageRows::refreshCells(int first, int last) {
     for (int row = std::max(first, 0); row <= last; ++row) {
         const Message* m = lock.row(row);
         if (!m) continue;
-        setImage(row, markImage(lock.marks(*m)));
+        setImage(row, listImage(markImage(lock.marks(*m))));
         for (size_t i = 0; i < kinds_.size(); ++i)
             if (!isIconColumn(kinds_[i])) setText(row, static_cast<int>(i), std::string(cellPiece(cellText(kinds_[i], *m))));
     }
@@ -276,11 +281,15 @@ void MessageRows::changeMarks(UINT id) {
         Locked lock(*this);
         if (!lock) return;
         bool countAsRead = engine_->settings().DontCalcDeleted;
-        for (int row : selectedItems()) {
+        std::vector<int> rows = selectedItems();
+        bool copies = false;
+        for (int row : rows) {
             const Message* m = lock.row(row);
             if (!m) continue;  // gone with the last check
             // Copies of one message share their marks, as the check treats them.
-            for (Message* copy : identityCopies(lock.list(), m->crc())) {
+            std::vector<Message*> identity = identityCopies(lock.list(), m->crc());
+            copies |= identity.size() > 1;
+            for (Message* copy : identity) {
                 bool wasDeleted = copy->deleted(), wasRead = copy->read();
                 switch (id) {
                 case ID_MSG_DELETE:
@@ -299,8 +308,14 @@ void MessageRows::changeMarks(UINT id) {
                 changed |= wasDeleted != copy->deleted() || wasRead != copy->read();
             }
         }
+        // Rows of other copies show the marks too.
+        if (copies) {
+            rows.resize(static_cast<size_t>(count()));
+            for (int row = 0; row < count(); ++row) rows[static_cast<size_t>(row)] = row;
+        }
+        for (int row : rows)
+            if (const Message* m = lock.row(row)) setImage(row, listImage(markImage(lock.marks(*m))));
     }
-    // Other rows may show copies of the messages changed.
     InvalidateRect(hwnd(), nullptr, FALSE);
     if (!changed) return;
     if (Account* account = engine_->find(account_)) engine_->recountUnread(*account);

@@ -130,6 +130,13 @@ protected:
         for (int row = 0; row < list.count(); ++row) out.push_back(list.text(row, index));
         return out;
     }
+    int image(int row) {
+        LVITEMA item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        SendMessageA(list.hwnd(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
     UINT menuState(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED); }
 
     TempDir dir;
@@ -181,8 +188,10 @@ TEST_F(MessagesListTest, MarksGoToEveryCopyOfTheIdentityAndRecount) {
     for (UINT id : {ID_MSG_DELETE, ID_MSG_MARK_READ, ID_MSG_SHOW_HEADER, ID_MSG_ADD_FROM, ID_MSG_REPLY})
         EXPECT_NE(menuState(popup, id), 0u) << id << " without a selection";
 
+    EXPECT_EQ(image(rowOf(at(0))), I_IMAGENONE);
     list.select(rowOf(at(2), 1));  // the second copy
     list.command(ID_MSG_DELETE);
+    EXPECT_EQ(image(rowOf(at(0))), kImageDeleted);  // the first copy's row shows it too
     EXPECT_TRUE(at(0).deleted() && at(2).deleted());
     EXPECT_TRUE(at(0).read() && at(2).read());  // deleted ones count as read
     EXPECT_FALSE(at(1).deleted());
