@@ -295,6 +295,7 @@ LRESULT MessagesList::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case kShowFocused:
         showFocused();
+        if (preview_) preview_->recode();  // the encoding changed
         return 0;
     default:
         break;

@@ -22,7 +22,7 @@ public:
     // Private messages to the list.
     static constexpr UINT kRebuildColumns = WM_USER + 102;  // the columns again from the store
     static constexpr UINT kRefreshCells = WM_USER + 103;    // the cells of the rows in view again
-    static constexpr UINT kShowFocused = WM_USER + 105;     // the focused message in the preview again
+    static constexpr UINT kShowFocused = WM_USER + 105;     // the preview again, in a new encoding
     static constexpr UINT_PTR kMarkReadTimer = 1;
 
     bool create(HWND parent, Controller& engine, HFONT font);

@@ -46,6 +46,8 @@ void Preview::setFont(HFONT font) {
 }
 
 void Preview::show(PreviewContent content) {
+    if (showing_ && content == content_) return;
+    showing_ = true;
     content_ = std::move(content);
     setWindowText(header_, displayable(previewHeaderLine(content_.from, content_.to, content_.subject)));
     recode();
@@ -54,6 +56,7 @@ void Preview::show(PreviewContent content) {
 }
 
 void Preview::clear() {
+    showing_ = false;
     content_ = {};
     setWindowText(header_, {});
     setWindowText(body_, {});

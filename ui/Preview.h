@@ -18,6 +18,8 @@ struct PreviewContent {
     std::string body;
     std::string charset;  // the message's own, for Auto-Select
     std::vector<std::string> attachmentNames;
+
+    bool operator==(const PreviewContent&) const = default;
 };
 
 class Preview : public Window {
@@ -27,6 +29,8 @@ public:
     void setFont(HFONT font);
 
     // Shows a message; the body is recoded for the current View > Encoding.
+    // The same message again (a check that found it unchanged) leaves the
+    // view, and where the user scrolled it, as it is.
     void show(PreviewContent content);
     // Shows nothing.
     void clear();
@@ -47,6 +51,7 @@ private:
 
     Controller* engine_ = nullptr;
     PreviewContent content_;
+    bool showing_ = false;
     HWND header_ = nullptr;
     HWND body_ = nullptr;
     HWND bar_ = nullptr;  // while the message has attachments

@@ -286,6 +286,19 @@ TEST_F(MessagesListTest, PreviewShowsTheFocusedMessageAndItsAttachments) {
     EXPECT_FALSE(preview.hasAttachmentBar());
 }
 
+TEST_F(MessagesListTest, TheBodyFollowsTheEncodingChosen) {
+    std::vector<std::unique_ptr<Message>> messages;
+    messages.push_back(std::make_unique<Message>(
+        std::vector<std::string>{"Content-Type: text/plain; charset=koi8-r", "Message-ID: <koi>", "", "\xC1\xC2"}, 10));
+    give(std::move(messages));
+    list.select(0);
+    EXPECT_EQ(preview.bodyText(), "\xE0\xE1\r\n");  // Auto-Select follows the message's charset
+    engine->settings().ViewAutoSelect = 0;
+    engine->settings().ViewCharset = 40066;
+    SendMessageA(list.hwnd(), MessagesList::kShowFocused, 0, 0);
+    EXPECT_EQ(preview.bodyText(), "\xC1\xC2\r\n");
+}
+
 // A screen of rows with 10,000 messages in the account, some with huge
 // fields, is drawn well within a frame.
 TEST_F(MessagesListTest, DrawingAScreenOfRowsOfTenThousandMessagesIsQuick) {
