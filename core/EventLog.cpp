@@ -1,5 +1,6 @@
 #include "core/EventLog.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -16,6 +17,7 @@ struct EventLog::State {
     std::string logFile;
     int maxLines = kMaxLines;
     std::deque<std::string> recentLines;
+    uint64_t written = 0;  // every line ever added to recentLines
     Sink sink = nullptr;
 };
 
@@ -76,6 +78,7 @@ void EventLog::log(const char* format, ...) {
     if (state_->maxLines < 1) state_->maxLines = 1;
     while (static_cast<int>(state_->recentLines.size()) >= state_->maxLines) state_->recentLines.pop_front();
     state_->recentLines.push_back(line);
+    ++state_->written;
     if (state_->sink) state_->sink(line);
 }
 
@@ -132,6 +135,21 @@ void EventLog::setLogFile(const std::string& file) {
 std::deque<std::string> EventLog::recentLines() const {
     std::lock_guard<std::mutex> hold(state_->lock);
     return state_->recentLines;
+}
+
+uint64_t EventLog::linesWritten() const {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    return state_->written;
+}
+
+std::deque<std::string> EventLog::linesAfter(uint64_t& seen) const {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    const auto& lines = state_->recentLines;
+    uint64_t first = state_->written - lines.size();  // number of the oldest line in memory
+    uint64_t from = std::max(seen, first);
+    seen = state_->written;
+    if (from >= state_->written) return {};
+    return std::deque<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(from - first), lines.end());
 }
 
 void EventLog::setSink(Sink sink) {

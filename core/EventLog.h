@@ -36,6 +36,13 @@ public:
     std::string logFile() const;
     void setLogFile(const std::string& file);
     std::deque<std::string> recentLines() const;  // a copy, oldest first
+    // Lines written since the process started; the memory holds the last
+    // kMaxLines of them.
+    uint64_t linesWritten() const;
+    // The lines in memory written after the first `seen`, oldest first, and
+    // `seen` moved past them: a reader that keeps `seen` gets each line once
+    // (lines that left the memory before it looked are lost to it).
+    std::deque<std::string> linesAfter(uint64_t& seen) const;
     void setSink(Sink sink);
 
     // The file the entries go to: the program directory and "kestrix.log"

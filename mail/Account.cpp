@@ -89,6 +89,7 @@ void Account::replaceMessages(MessageList&& list) {
     // until it refreshes on the report that follows.
     retired_ = std::move(messages);
     messages = std::move(list);
+    ++generation_;
     uint32_t unread = 0;
     for (const auto& m : messages) unread += !m->read();
     uint64_t size = totalSize();

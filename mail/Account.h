@@ -132,6 +132,9 @@ public:
     void markAllRead();
     // Replaces the list by a check's result and recounts (the list's lock held).
     void replaceMessages(MessageList&& list);
+    // Counts the replacements of the list (read with its lock held): a view
+    // that indexes the list knows when to index it again.
+    uint64_t generation() const { return generation_; }
     // Opens `path` with the shell's default verb (nothing when empty).
     void launch(const std::string& path) const;
 
@@ -167,6 +170,7 @@ private:
     const uint32_t id_;
     std::recursive_timed_mutex lock_;
     MessageList retired_;  // the list before the last check, which a view may still show
+    uint64_t generation_ = 0;
     mutable std::mutex statusLock_;  // around status_, held for a few instructions only
     AccountStatus status_;           // counts as stored, not as presented
 };

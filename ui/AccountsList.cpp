@@ -136,12 +136,13 @@ bool AccountsList::create(HWND parent, Controller& engine, HWND commandTarget, c
     setExtendedStyle(LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     UINT dpi = windowDpi(hwnd);
     int size = systemMetric(SM_CXSMICON, dpi);
-    states_.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 16));
+    ImageListHandle states(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 16));
     for (UINT id : {IDI_ACCOUNT_CHECKING, IDI_ACCOUNT_FAILED, IDI_ACCOUNT_IDLE, IDI_ACCOUNT_DISABLED}) {
         IconHandle icon(static_cast<HICON>(LoadImageA(appInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)));
-        ImageList_AddIcon(states_.get(), icon.get());
+        ImageList_AddIcon(states.get(), icon.get());
     }
-    setImageList(states_.get(), LVSIL_SMALL);
+    // Without LVS_SHAREIMAGELISTS the list destroys its image list with itself.
+    setImageList(states.release(), LVSIL_SMALL);
     setAccelerators(LoadAcceleratorsA(appInstance(), MAKEINTRESOURCEA(IDA_ACCOUNTS)), target_);
     columns_ = std::make_unique<ColumnStore>(engine.registry(), kColumnsKey, builtInColumns());
     columns_->load();

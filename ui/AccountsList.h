@@ -84,7 +84,6 @@ private:
     std::vector<uint32_t> shownKinds_;    // the kind of each list-view column
     UINT columnsDpi_ = 96;                // the DPI the column widths were scaled to
     std::map<uint32_t, uint32_t> order_;  // sort order by kind: 2 descending, else ascending
-    ImageListHandle states_;
     bool outsideRow_ = false;  // the context menu was asked for away from any row
 
     // A row being dragged.

@@ -8,6 +8,7 @@
 #include "ui/ConfirmationDialog.h"
 #include "ui/FirstRunDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/Viewers.h"
 
 void runDialogCommand(MainWindow& window, UINT id) {
     switch (id) {
@@ -22,6 +23,12 @@ void runDialogCommand(MainWindow& window, UINT id) {
     case ID_NEW_MESSAGE:
         sendMail(nullptr, {});
         break;
+    case ID_SHOW_LOG:
+        showLogViewer(window.hwnd());
+        break;
+    case ID_ABOUT:
+        showAbout(window.hwnd());
+        break;
     default:
         break;
     }
@@ -33,12 +40,11 @@ bool runFirstRunChoice(MainWindow& window, std::vector<AccountInfo>& made) {
     return choice.runModal(window.hwnd()) == IDC_SETUP_ACCOUNTS && !made.empty();
 }
 
-// The tips come with the viewers' module.
-void showTipsAtStart(MainWindow&) {}
+void showTipsAtStart(MainWindow& window) { showTips(window.hwnd(), window.engine().settings()); }
 
 bool askDeletion(MainWindow& window, Account& account, DeletionConfirmations& confirmations,
                  const std::shared_ptr<DeletionConfirmations::Request>& request, Dialog*& open) {
-    ConfirmationDialog dialog(account, confirmations, request);
+    ConfirmationDialog dialog(account, confirmations, request, window.messagesList());
     open = &dialog;
     INT_PTR result = dialog.runModal(window.hwnd());
     open = nullptr;

@@ -190,6 +190,9 @@ void MainWindow::buildChildren() {
     accountsList_.create(splitter_.hwnd(), *engine_, hwnd(), messagesList_, listFont_.get());
     messagesList_.create(splitter_.hwnd(), *engine_, listFont_.get());
     preview_.create(splitter_.hwnd(), *engine_);
+    messagesList_.setPreview(&preview_);
+    messagesList_.setFont(listFont_.get());
+    messagesList_.setMarksChanged([this](uint32_t id) { marksChanged(id); });
     std::array<int, 3> heights = splitter_.stored();
     splitter_.setPanes({accountsList_.hwnd(), messagesList_.hwnd(), preview_.hwnd()},
                        {heights[0], heights[1], heights[2]});
@@ -393,6 +396,10 @@ bool MainWindow::onMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) {
     case WM_TIMER:
         if (wp == kTrayTimer) tray_.onTimer();
         return true;
+    case WM_HELP:
+        showHelp(hwnd());
+        result = TRUE;
+        return true;
     case WM_DPICHANGED:
         onDpiChanged(HIWORD(wp), *reinterpret_cast<RECT*>(lp));
         return true;
@@ -472,6 +479,13 @@ void MainWindow::refreshAccount(uint32_t id) {
     AccountState state = account->state();
     if (accountsList_.selectedId() == id && state != AccountState::Checking && state != AccountState::Connecting)
         messagesList_.showAccount(account);
+}
+
+// The user changed marks in a list: the counts of the account everywhere.
+void MainWindow::marksChanged(uint32_t id) {
+    accountsList_.refreshRow(id);
+    if (messagesList_.shownAccount() == id) InvalidateRect(messagesList_.hwnd(), nullptr, FALSE);
+    tray_.refresh();
 }
 
 void MainWindow::handleReports() {
@@ -590,8 +604,9 @@ void MainWindow::saveAll() {
 }
 
 ColumnsOwner* MainWindow::columnsOwner(UINT command) {
-    // The messages list joins once it keeps its columns in a store.
-    return command == ID_ACCOUNT_COLUMNS ? &accountsList_ : nullptr;
+    if (command == ID_ACCOUNT_COLUMNS) return &accountsList_;
+    if (command == ID_MESSAGE_COLUMNS) return &messagesList_;
+    return nullptr;
 }
 
 void MainWindow::cmdCheck(UINT) {

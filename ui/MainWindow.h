@@ -56,6 +56,7 @@ public:
     // The list that a Columns command (40038, 40040) customises; null while
     // that list has no column store.
     ColumnsOwner* columnsOwner(UINT command);
+    MessagesList& messagesList() { return messagesList_; }
 
 private:
     bool onInit() override;
@@ -97,6 +98,7 @@ private:
     void handleNewMail();
     void handleConfirmation();
     void refreshAccount(uint32_t id) override;
+    void marksChanged(uint32_t id);
 
     // Commands.
     void commandStates();

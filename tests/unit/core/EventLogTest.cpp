@@ -55,6 +55,28 @@ TEST_F(EventLogTest, KeepsTheLast300EntriesAndFeedsTheSink) {
     EXPECT_EQ(eventLog().recentLines().back().size(), EventLog::kLineMax);
 }
 
+TEST_F(EventLogTest, AReaderGetsEachNewLineOnceAlsoWhenTheMemoryIsFull) {
+    for (int i = 0; i < EventLog::kMaxLines; ++i) eventLog().log("fill %d", i);
+    uint64_t seen = eventLog().linesWritten();
+    EXPECT_TRUE(eventLog().linesAfter(seen).empty());
+    eventLog().log("new one");
+    eventLog().log("new two");
+    auto fresh = eventLog().linesAfter(seen);
+    ASSERT_EQ(fresh.size(), 2u);
+    EXPECT_NE(fresh[0].find(" new one\n"), std::string::npos);
+    EXPECT_NE(fresh[1].find(" new two\n"), std::string::npos);
+    EXPECT_TRUE(eventLog().linesAfter(seen).empty());
+    // More than the memory holds since the last look: what is left of them.
+    for (int i = 0; i < EventLog::kMaxLines + 5; ++i) eventLog().log("burst %d", i);
+    fresh = eventLog().linesAfter(seen);
+    ASSERT_EQ(fresh.size(), static_cast<size_t>(EventLog::kMaxLines));
+    EXPECT_NE(fresh.front().find(" burst 5\n"), std::string::npos);
+    // A new reader starting from 0 gets the memory.
+    uint64_t fromStart = 0;
+    EXPECT_EQ(eventLog().linesAfter(fromStart).size(), static_cast<size_t>(EventLog::kMaxLines));
+    EXPECT_EQ(fromStart, seen);
+}
+
 TEST_F(EventLogTest, FilePlacement) {
     eventLog().log("quiet");
     EXPECT_FALSE(dir.exists("kestrix.log"));  // only when switched on
