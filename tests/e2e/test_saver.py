@@ -99,7 +99,9 @@ class ScreenSaverTest(unittest.TestCase):
             self.wine("reg", "add", SUMMARY_KEY, "/v", "MailInfo", "/t", kind, "/d", data, "/f")
 
     def screenshot(self, name=None):
-        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, timeout=30, check=True).stdout
+        # A window that comes or goes while the screen is read fails xwd now and then.
+        xwd = wait_for("a screenshot", lambda: subprocess.run(["xwd", "-root", "-silent"], capture_output=True,
+                                                              timeout=30).stdout)
         if name:
             subprocess.run(["convert", "xwd:-", "png:" + os.path.join(self.shots, name + ".png")], input=xwd,
                            timeout=30, check=True)
