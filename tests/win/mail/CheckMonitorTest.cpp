@@ -202,7 +202,7 @@ TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
     ASSERT_TRUE(recorder.waitFor(pausing, AccountState::Connecting));
     std::this_thread::sleep_for(300ms);  // let each reach its wait
     for (Account* a : {&queued, &socketWait, &pausing, &sleeping}) {
-        EXPECT_LT(stop(*a).count(), 1000) << a->name;
+        EXPECT_LT(stop(*a).count(), 3000) << a->name;  // not the ten seconds or the hour it waits for
         EXPECT_EQ(a->state(), AccountState::Sleeping) << a->name;
         EXPECT_TRUE(a == &pausing || a->errorText().empty()) << a->name << ": " << a->errorText();  // a stop is no error
     }
@@ -215,9 +215,9 @@ TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
 }
 
 TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
-    ScriptedServer server(R"([{"messages": [], "rules": {"LIST": ["SLEEP:1500", "S:+OK\r\n."]}}])");
+    ScriptedServer server(R"([{"messages": [], "rules": {"LIST": ["SLEEP:2500", "S:+OK\r\n."]}}])");
     Account& a = add("busy", server);
-    a.checkInterval = 1;
+    a.checkInterval = 2;
     start();
     ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping, 2)) << a.errorText();
     // The second check begins right after the first ended, not an interval later.
@@ -225,7 +225,7 @@ TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
     auto firstEnd = std::find_if(r.begin(), r.end(), [](auto& x) { return x.state == AccountState::Sleeping; });
     auto secondStart = std::find_if(firstEnd, r.end(), [](auto& x) { return x.state == AccountState::Connecting; });
     ASSERT_NE(secondStart, r.end());
-    EXPECT_LT(secondStart->at - firstEnd->at, 800ms);  // the interval is 1000
+    EXPECT_LT(secondStart->at - firstEnd->at, 1500ms);  // the interval is 2000
 }
 
 TEST_F(MonitorFixture, ManualAccountsCheckOnlyWhenTold) {
@@ -330,7 +330,7 @@ TEST_F(MonitorFixture, ManyAccountsOnShortIntervalsStopCleanly) {
     auto t = Clock::now();
     monitor.stopAllWorkers();
     monitor.stopMonitorThread();
-    EXPECT_LT(Clock::now() - t, 2s);
+    EXPECT_LT(Clock::now() - t, 10s);  // not a worker's interval
     for (auto& a : accounts) {
         EXPECT_EQ(a->state(), AccountState::NotStarted) << a->name;
         a->worker.reset();
@@ -389,7 +389,7 @@ TEST_F(MonitorFixture, LockWaitHandlesReportsSentToTheWaitingThread) {
     auto t = Clock::now();
     ASSERT_TRUE(monitor.lock_monitor());
     monitor.unlock_monitor();
-    EXPECT_LT(Clock::now() - t, 2s);
+    EXPECT_LT(Clock::now() - t, 10s);  // not the lock's 20 s
     TearDown();  // before the window goes
     DestroyWindow(window);
 }
