@@ -40,7 +40,7 @@ CheckMonitor::CheckMonitor(CheckObserver& observer, CheckPolicy& policy, Interne
     : observer_(observer), policy_(policy), connection_(connection) {}
 
 CheckMonitor::~CheckMonitor() {
-    stopAllWorkers();
+    if (!stopping_) stopAllWorkers();
     stopMonitorThread();
 }
 

@@ -64,7 +64,8 @@ class CheckMonitor {
 public:
     // The observer hears of every change; the policy is handed to every check.
     CheckMonitor(CheckObserver& observer, CheckPolicy& policy, InternetConnection& connection);
-    // Stops every worker and the monitor thread when the owner has not.
+    // Stops every worker and the monitor thread when the owner has not (the
+    // accounts must then still be there).
     ~CheckMonitor();
     CheckMonitor(const CheckMonitor&) = delete;
     CheckMonitor& operator=(const CheckMonitor&) = delete;

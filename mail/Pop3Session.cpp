@@ -1,6 +1,5 @@
 #include "mail/Pop3Session.h"
 
-
 #include "core/EventLog.h"
 #include "core/Md5.h"
 #include "core/TextUtil.h"
@@ -53,7 +52,11 @@ std::string apopDigest(std::string_view greeting, std::string_view password, boo
 }
 
 Pop3Session::Pop3Session(Account& account, Transport& transport, CheckPolicy& policy, CheckWait& wait)
-    : account_(account), transport_(transport), policy_(policy), wait_(wait), dontCalcDeleted_(policy.dontCalcDeleted()) {}
+    : account_(account),
+      transport_(transport),
+      policy_(policy),
+      wait_(wait),
+      dontCalcDeleted_(policy.dontCalcDeleted()) {}
 
 bool Pop3Session::connectAndLogin() {
     const char* name = account_.name.c_str();

@@ -1,7 +1,7 @@
-"""KestrixScreenSaver.scr under Wine on the display of tools/with-display, in a
-Wine prefix of its own (its desktop colour and summary value get into no other
-test): what it draws, what it leaves alone, how it ends. Screenshots are kept
-in <build>/screenshots/."""
+"""KestrixScreenSaver.scr under Wine, in a Wine prefix and on an X display of
+its own (its desktop colour and summary value get into no other test, and no
+other test's window gets into its screenshots): what it draws, what it leaves
+alone, how it ends. Screenshots are kept in <build>/screenshots/."""
 import os
 import re
 import subprocess
@@ -69,11 +69,21 @@ class Screen:
 class ScreenSaverTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        assert os.environ.get("DISPLAY"), "run under tools/with-display"
         build = os.environ.get("KX_BUILD", os.path.join(kxtest.SOURCE, "build", "win"))
         cls.shots = os.path.join(build, "screenshots")
         os.makedirs(cls.shots, exist_ok=True)
-        cls.env = dict(os.environ, WINEPREFIX=os.path.join(build, "saver-e2e", "wineprefix"))
+        # Xvfb picks a free display number itself and tells it through the pipe.
+        read, write = os.pipe()
+        cls.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten",
+                                     "tcp"], pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.addClassCleanup(stop, cls.xvfb)
+        os.close(write)
+        with os.fdopen(read) as f:
+            display = f.readline().strip()
+        assert display, "Xvfb did not start"
+        cls.env = dict(os.environ, DISPLAY=":" + display,
+                       WINEPREFIX=os.path.join(build, "saver-e2e", "wineprefix"))
+        kxtest.run(["wineserver", "-k"], env=cls.env, timeout=30)  # one left from a run that broke off
         cls.wine("reg", "add", r"HKCU\Control Panel\Colors", "/v", "Background", "/d", "40 90 130", "/f")
 
     @classmethod
@@ -99,7 +109,9 @@ class ScreenSaverTest(unittest.TestCase):
             self.wine("reg", "add", SUMMARY_KEY, "/v", "MailInfo", "/t", kind, "/d", data, "/f")
 
     def screenshot(self, name=None):
-        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, timeout=30, check=True).stdout
+        # A window that comes or goes while the screen is read fails xwd now and then.
+        xwd = wait_for("a screenshot", lambda: subprocess.run(["xwd", "-root", "-silent"], env=self.env,
+                                                              capture_output=True, timeout=30).stdout)
         if name:
             subprocess.run(["convert", "xwd:-", "png:" + os.path.join(self.shots, name + ".png")], input=xwd,
                            timeout=30, check=True)

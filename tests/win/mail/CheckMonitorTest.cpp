@@ -79,6 +79,14 @@ private:
     std::vector<Report> reports_;
 };
 
+// What a worker does after its last report (the news of new mail, leaving its
+// server's queue) is waited for, not assumed done.
+bool eventually(const std::function<bool()>& condition) {
+    for (auto end = Clock::now() + 30s; !condition(); std::this_thread::sleep_for(10ms))
+        if (Clock::now() > end) return false;
+    return true;
+}
+
 struct NoDial : Dialer {
     bool available() const override { return false; }
     bool connectedState(uint32_t& f) override { return f = 0, true; }
@@ -131,8 +139,7 @@ TEST_F(MonitorFixture, AccountsOfOneServerTakeTurns) {
     ASSERT_FALSE(t.empty());
     for (size_t i = 1; i < t.size(); ++i)
         EXPECT_TRUE(t[i].connection == t[i - 1].connection || t[i - 1].line == "QUIT") << i;
-    EXPECT_EQ(recorder.newMail, 3);
-    EXPECT_EQ(monitor.queuedCount(), 0u);
+    EXPECT_TRUE(eventually([&] { return recorder.newMail == 3 && monitor.queuedCount() == 0; }));
 }
 
 TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
@@ -150,9 +157,7 @@ TEST_F(MonitorFixture, SilentServerGetsItsWorkerRestartedAfterTheTimeOut) {
     EXPECT_EQ(*(notStarted + 1), AccountState::Connecting);
     EXPECT_EQ(std::count(s.begin(), s.end(), AccountState::Failed), 0);
     EXPECT_EQ(a.messageCount(), 2u);
-    // The deadline goes when the check has ended, just after the report.
-    for (int i = 0; i < 100 && monitor.deadlineCount(); ++i) std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(monitor.deadlineCount(), 0u);
+    EXPECT_TRUE(eventually([&] { return monitor.deadlineCount() == 0; }));
 }
 
 // A TOP answer that trickles a byte a second is silence: its check ends after
@@ -197,7 +202,7 @@ TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
     ASSERT_TRUE(recorder.waitFor(pausing, AccountState::Connecting));
     std::this_thread::sleep_for(300ms);  // let each reach its wait
     for (Account* a : {&queued, &socketWait, &pausing, &sleeping}) {
-        EXPECT_LT(stop(*a).count(), 1000) << a->name;
+        EXPECT_LT(stop(*a).count(), 3000) << a->name;  // not the ten seconds or the hour it waits for
         EXPECT_EQ(a->state(), AccountState::Sleeping) << a->name;
         EXPECT_TRUE(a == &pausing || a->errorText().empty()) << a->name << ": " << a->errorText();  // a stop is no error
     }
@@ -210,9 +215,9 @@ TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
 }
 
 TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
-    ScriptedServer server(R"([{"messages": [], "rules": {"LIST": ["SLEEP:1500", "S:+OK\r\n."]}}])");
+    ScriptedServer server(R"([{"messages": [], "rules": {"LIST": ["SLEEP:2500", "S:+OK\r\n."]}}])");
     Account& a = add("busy", server);
-    a.checkInterval = 1;
+    a.checkInterval = 2;
     start();
     ASSERT_TRUE(recorder.waitFor(a, AccountState::Sleeping, 2)) << a.errorText();
     // The second check begins right after the first ended, not an interval later.
@@ -220,7 +225,7 @@ TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
     auto firstEnd = std::find_if(r.begin(), r.end(), [](auto& x) { return x.state == AccountState::Sleeping; });
     auto secondStart = std::find_if(firstEnd, r.end(), [](auto& x) { return x.state == AccountState::Connecting; });
     ASSERT_NE(secondStart, r.end());
-    EXPECT_LT(secondStart->at - firstEnd->at, 800ms);  // the interval is 1000
+    EXPECT_LT(secondStart->at - firstEnd->at, 1500ms);  // the interval is 2000
 }
 
 TEST_F(MonitorFixture, ManualAccountsCheckOnlyWhenTold) {
@@ -325,7 +330,7 @@ TEST_F(MonitorFixture, ManyAccountsOnShortIntervalsStopCleanly) {
     auto t = Clock::now();
     monitor.stopAllWorkers();
     monitor.stopMonitorThread();
-    EXPECT_LT(Clock::now() - t, 2s);
+    EXPECT_LT(Clock::now() - t, 10s);  // not a worker's interval
     for (auto& a : accounts) {
         EXPECT_EQ(a->state(), AccountState::NotStarted) << a->name;
         a->worker.reset();
@@ -384,7 +389,7 @@ TEST_F(MonitorFixture, LockWaitHandlesReportsSentToTheWaitingThread) {
     auto t = Clock::now();
     ASSERT_TRUE(monitor.lock_monitor());
     monitor.unlock_monitor();
-    EXPECT_LT(Clock::now() - t, 2s);
+    EXPECT_LT(Clock::now() - t, 10s);  // not the lock's 20 s
     TearDown();  // before the window goes
     DestroyWindow(window);
 }
