@@ -10,6 +10,7 @@
 
 #include "core/MessageText.h"
 #include "mail/ByteStream.h"
+#include "mail/HeaderCache.h"
 
 class Message;
 class AccountWorker;
@@ -121,6 +122,8 @@ public:
     // Worker-only: the resolved server address, valid while `resolved`.
     SocketAddress address;
     bool resolved = false;
+    // Worker-only: the headers of the last list, for the checks that keep them.
+    HeaderCache headerCache;
 
     MessageList messages;  // last good check, or the placeholders of the read-marks file
     // The list as presented: empty until the first good check.

@@ -33,6 +33,7 @@ bool AccountCheck::perform() {
     Transport transport(account_, stream_, gate_);
     Pop3Session session(account_, transport, policy_, wait_);
     session.retryPauseMs = retryPauseMs;
+    if (keepHeaders) session.headerCache = &account_.headerCache;
     auto failed = [&] {
         transport.closeConnection();
         account_.resolved = false;
@@ -45,6 +46,7 @@ bool AccountCheck::perform() {
     }
     if (!session.connectAndLogin()) return failed();
     setState(AccountState::Checking);
+    session.requestCapabilities();
     MessageList list;
     if (!session.checkMailbox(list)) return failed();
     // QUIT commits the deletions: a stopped check sends none. A stop during

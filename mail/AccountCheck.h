@@ -20,6 +20,9 @@ public:
     bool run();
 
     unsigned retryPauseMs = 10000;  // between login attempts
+    // The account's header cache serves this check and keeps its headers for
+    // the next (a program that checks again); a single check only pipelines.
+    bool keepHeaders = false;
 
 private:
     bool perform();

@@ -236,6 +236,7 @@ void CheckMonitor::runWorker(AccountWorker& worker) {
             if (!stream) stream = std::make_unique<WinSocketStream>(worker.stopHandle());
             AccountCheck check(account, *stream, worker, policy_, observer_, worker);
             check.retryPauseMs = retryPauseMs;
+            check.keepHeaders = true;
             check.run();
         }
         DWORD elapsed = GetTickCount() - t1;

@@ -22,6 +22,23 @@ std::vector<std::pair<int, int>> parseListing(std::string_view answer) {
     return out;
 }
 
+Capabilities parseCapabilities(std::string_view answer) {
+    Capabilities caps;
+    if (answer.substr(0, 3) != "+OK") return caps;
+    size_t pos = answer.find("\r\n");
+    for (size_t n = 0; pos != std::string_view::npos && n < kMaxCapabilityLines; ++n) {
+        pos += 2;
+        size_t end = answer.find("\r\n", pos);
+        std::string_view line = answer.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        std::string_view name = line.substr(0, line.find(' '));
+        if (equalsNoCase(name, "PIPELINING")) caps.pipelining = true;
+        else if (equalsNoCase(name, "UIDL")) caps.uidl = true;
+        else if (equalsNoCase(name, "STLS")) caps.stls = true;
+        pos = end;
+    }
+    return caps;
+}
+
 std::vector<std::string_view> splitAnswerLines(std::string_view answer) {
     std::vector<std::string_view> lines;
     size_t pos = answer.find("\r\n");
@@ -56,7 +73,16 @@ Pop3Session::Pop3Session(Account& account, Transport& transport, CheckPolicy& po
       transport_(transport),
       policy_(policy),
       wait_(wait),
+      pipeline_(transport, Pipeline::kOneAtATime),
       dontCalcDeleted_(policy.dontCalcDeleted()) {}
+
+Capabilities Pop3Session::requestCapabilities() {
+    capabilities_ = {};
+    // Not answerIsOk: a refusal would become the check's error text.
+    if (transport_.request("CAPA") && transport_.readMultiAnswer())
+        capabilities_ = parseCapabilities(transport_.answer());
+    return capabilities_;
+}
 
 bool Pop3Session::connectAndLogin() {
     const char* name = account_.name.c_str();
@@ -158,6 +184,18 @@ bool Pop3Session::prepareDeletion() {
     }
 }
 
+bool Pop3Session::matchCache(std::vector<Listed>& listed, std::string_view uidAnswer, const HeaderCache& cache) {
+    std::unordered_map<int32_t, std::string_view> ids;
+    if (uidAnswer.substr(0, 3) != "+OK" || !parseUidListing(uidAnswer, ids)) return false;
+    for (Listed& l : listed) {
+        auto it = ids.find(l.number);
+        if (it == ids.end()) continue;
+        l.uid = it->second;
+        l.kept = cache.find(std::string(l.uid), l.size);
+    }
+    return true;
+}
+
 bool Pop3Session::checkMailbox(MessageList& result) {
     eventLog().log("Check to mail server: account=%s", account_.name.c_str());
     result.clear();
@@ -169,23 +207,63 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         previous_[(*it)->crc()] = it->get();  // the first of equal CRCs wins
     account_.unlockMessages();
     bool deletionPass = prepareDeletion();
-    if (!transport_.request("LIST") || !transport_.readMultiAnswer() || !transport_.answerIsOk()) return false;
 
-    for (auto [number, size] : parseListing(transport_.answer())) {
-        if (transport_.stopped()) break;
-        if (!transport_.request("TOP %d %d", number, static_cast<int>(account_.msgLinesNum)) ||
-            !transport_.readMultiAnswer() || !transport_.answerIsOk()) {
-            if (!transport_.stream().isOpen()) break;  // the rest cannot be fetched either
-            continue;
+    pipeline_.setLimits(capabilities_.pipelining ? Pipeline::kPipelined : Pipeline::kOneAtATime);
+    HeaderCache* cache = capabilities_.uidl ? headerCache : nullptr;
+    if (cache) cache->bindTo(account_.server, account_.port, account_.user, account_.msgLinesNum);
+    Pipeline::Ticket list = pipeline_.queue(true, 0, "LIST");
+    Pipeline::Ticket uidl = list && cache && pipeline_.hasRoom(0) ? pipeline_.queue(true, 0, "UIDL") : 0;
+    if (!pipeline_.take(list) || !transport_.answerIsOk()) return false;
+
+    std::vector<Listed> listed;
+    for (auto [number, size] : parseListing(transport_.answer())) listed.push_back({number, size});
+    std::string uidAnswer;
+    if (cache) {
+        if (!uidl) uidl = pipeline_.queue(true, 0, "UIDL");
+        if (!pipeline_.take(uidl)) return false;
+        uidAnswer = transport_.takeAnswer();
+        if (!matchCache(listed, uidAnswer, *cache)) {
+            // Answers by an id that identifies nothing would be guesses.
+            cache->clear();
+            cache = nullptr;
         }
-        std::vector<std::string_view> lines = splitAnswerLines(transport_.answer());
-        auto message = std::make_unique<Message>(std::span<const std::string_view>(lines), size);
-        if (deletionPass && deleteIfMarked(number, *message)) continue;
+    }
+
+    // The TOPs of the messages after the current one go ahead of their turn
+    // while the pipeline has room; without pipelining one at a time.
+    size_t next = 0;
+    auto fill = [&] {
+        if (!pipeline_.wantsMore()) return true;
+        for (; next < listed.size(); ++next) {
+            Listed& l = listed[next];
+            if (l.kept) continue;
+            size_t expected = l.size > 0 ? static_cast<size_t>(l.size) : 0;
+            if (!pipeline_.hasRoom(expected)) break;
+            l.ticket = pipeline_.queue(true, expected, "TOP %d %d", l.number, static_cast<int>(account_.msgLinesNum));
+            if (!l.ticket) return false;
+        }
+        return pipeline_.flush();
+    };
+    std::vector<HeaderCache::Entry> answers;  // the cache after this check
+    for (Listed& l : listed) {
+        if (transport_.stopped()) break;
+        std::string fetched;
+        if (l.kept) {
+            if (pipeline_.pipelined() && !fill()) break;
+        } else {
+            if (!fill() || !pipeline_.take(l.ticket)) break;  // the connection is lost: so are the rest
+            if (!transport_.answerIsOk()) continue;
+            fetched = transport_.takeAnswer();
+        }
+        std::vector<std::string_view> lines = splitAnswerLines(l.kept ? *l.kept : fetched);
+        auto message = std::make_unique<Message>(std::span<const std::string_view>(lines), l.size);
+        if (deletionPass && deleteIfMarked(l.number, *message)) continue;
         policy_.evaluate(*message);
         if (account_.msgDeletion == DeletionMode::AutoFiltered && message->deleted() &&
-            autoDeleteFiltered(number, *message))
+            autoDeleteFiltered(l.number, *message))
             continue;
         result.push_back(std::move(message));
+        if (cache && !l.uid.empty()) answers.push_back({std::string(l.uid), l.size, std::move(fetched), l.kept != nullptr});
     }
     if (transport_.stopped() || wait_.stopRequested() || !transport_.stream().isOpen()) {
         // The list so far is not the mailbox: taking it would drop the marks
@@ -200,6 +278,7 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         if (old.read) message->markRead();
         if (old.deleted) message->markDeleted(dontCalcDeleted_);
     }
+    if (cache) cache->replace(std::move(answers));
     return true;
 }
 
@@ -223,7 +302,9 @@ bool Pop3Session::autoDeleteFiltered(int number, Message& message) {
 bool Pop3Session::deleteMessage(int number) {
     eventLog().log("Delete message: account=%s", account_.name.c_str());
     deletionsSent_ = true;
-    return transport_.request("DELE %d", number) && transport_.readAnswer() && transport_.answerIsOk();
+    // Behind the TOPs in flight, when pipelining.
+    Pipeline::Ticket dele = pipeline_.queue(false, 0, "DELE %d", number);
+    return dele && pipeline_.take(dele) && transport_.answerIsOk();
 }
 
 bool Pop3Session::quit() {

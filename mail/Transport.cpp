@@ -70,6 +70,10 @@ bool Transport::lookup() {
 bool Transport::hookup() {
     eventLog().log("hookup: account=%s", account_.name.c_str());
     touch();
+    // Nothing of an earlier connection carries over.
+    dropReceived();
+    outgoing_.clear();
+    outgoingCount_ = 0;
     StreamResult r = stream_.connect(account_.address);
     if (r.kind == StreamResult::Ok) return true;
     // A stop ends the attempt silently; a refused connection is an error.
@@ -80,6 +84,22 @@ bool Transport::hookup() {
 }
 
 bool Transport::request(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    bool ok = vqueue(format, args);
+    va_end(args);
+    return ok && flush();
+}
+
+bool Transport::queue(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    bool ok = vqueue(format, args);
+    va_end(args);
+    return ok;
+}
+
+bool Transport::vqueue(const char* format, va_list args) {
     if (!stream_.isOpen()) {
         reportError(MSG_UnexpectedError, 0, nullptr, -1);
         eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteSendInvalid);
@@ -87,10 +107,7 @@ bool Transport::request(const char* format, ...) {
     }
     touch();
     char line[kCommandBuffer];
-    va_list args;
-    va_start(args, format);
     int n = std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
     // A cut command would be a different command (a cut PASS a wrong password).
     if (n < 0 || static_cast<size_t>(n) + 2 >= sizeof line) {
         stream_.close();
@@ -99,10 +116,25 @@ bool Transport::request(const char* format, ...) {
     }
     const char* shown = std::strstr(line, "PASS") ? "PASS" : line;
     eventLog().log("Request for server %s: %s", account_.server.c_str(), shown);
-    std::memcpy(line + n, "\r\n", 3);
-    StreamResult r = stream_.send(line, static_cast<size_t>(n) + 2);
+    outgoing_.append(line, static_cast<size_t>(n)).append("\r\n");
+    ++outgoingCount_;
+    return true;
+}
+
+bool Transport::flush() {
+    if (outgoing_.empty()) return true;
+    std::string out;
+    out.swap(outgoing_);
+    int count = outgoingCount_;
+    outgoingCount_ = 0;
+    if (!stream_.isOpen()) {
+        reportError(MSG_UnexpectedError, 0, nullptr, -1);
+        eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteSendInvalid);
+        return false;
+    }
+    StreamResult r = stream_.send(out.data(), out.size());
     if (r.kind == StreamResult::Ok) {
-        eventLog().log("Request for server %s: OK", account_.server.c_str());
+        while (count-- > 0) eventLog().log("Request for server %s: OK", account_.server.c_str());
         return true;
     }
     stream_.close();
@@ -113,49 +145,60 @@ bool Transport::request(const char* format, ...) {
 bool Transport::read(bool multiLine) {
     answer_.clear();
     if (!stream_.isOpen()) {
+        dropReceived();
         reportError(MSG_UnexpectedError, 0, nullptr, -1);
         eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteReadInvalid);
         return false;
     }
     touch();
-    size_t used = 0;      // received bytes at the front of rx_
-    size_t searched = 0;  // bytes before this offset cannot start the end mark
+    if (head_ == used_) dropReceived();
+    size_t searched = 0;  // bytes of the answer before this offset cannot start the end mark
     if (rx_.size() < 8192) rx_.resize(8192);
     for (;;) {
-        std::string_view got(rx_.data(), used);
+        std::string_view got(rx_.data() + head_, used_ - head_);
         // The end mark: a multi-line answer ends at CRLF.CRLF (the status
         // line's CRLF starts the mark of an empty listing), or at the end of
         // its first line when that is a refusal.
         bool refusal = multiLine && got.substr(0, 4) == "-ERR";
-        size_t end = !multiLine || refusal ? got.find("\r\n", searched)
-                                           : got.find("\r\n.\r\n", searched);
+        bool dotted = multiLine && !refusal;
+        size_t end = dotted ? got.find("\r\n.\r\n", searched) : got.find("\r\n", searched);
         if (end != std::string_view::npos) {
-            answer_ = multiLine && !refusal ? unstuff(got.substr(0, end)) : std::string(got.substr(0, end));
+            answer_ = dotted ? unstuff(got.substr(0, end)) : std::string(got.substr(0, end));
+            head_ += end + (dotted ? 5 : 2);
             eventLog().log("Answer from server %s: %s", account_.server.c_str(), answer_.c_str());
             return true;
         }
-        searched = used >= 4 ? used - 4 : 0;
-        if (used >= kMaxAnswer) {
-            stream_.close();
-            reportError(MSG_AnswerTooLong, 0, kModule, kSiteTooLong);
+        searched = got.size() >= 4 ? got.size() - 4 : 0;
+        if (got.size() >= kMaxAnswer) {
+            failTooLong();
             return false;
         }
-        // Grow geometrically, so that a large answer costs linear time.
-        if (used == rx_.size()) rx_.resize(std::min(rx_.size() * 2, kMaxAnswer));
-        StreamResult r = stream_.receive(rx_.data() + used, rx_.size() - used);
+        if (used_ == rx_.size()) {
+            if (head_ > 0) {
+                // The answers before this one were read: their room is free.
+                std::memmove(rx_.data(), rx_.data() + head_, used_ - head_);
+                used_ -= head_;
+                head_ = 0;
+            } else {
+                // Grow geometrically, so that a large answer costs linear time.
+                rx_.resize(std::min(rx_.size() * 2, kMaxAnswer));
+            }
+        }
+        StreamResult r = stream_.receive(rx_.data() + used_, rx_.size() - used_);
         if (r.kind == StreamResult::Ok && r.count > 0) {
-            size_t got = std::min(r.count, rx_.size() - used);
-            used += got;
+            size_t n = std::min(r.count, rx_.size() - used_);
+            used_ += n;
             // A long answer still arriving is no silence, one that trickles is.
-            unrenewed_ += got;
+            unrenewed_ += n;
             if (unrenewed_ >= progressStep()) touch();
             continue;
         }
         stream_.close();
+        size_t pending = used_ - head_;
         if (r.kind == StreamResult::Ok || r.kind == StreamResult::Closed) {
             // The server closed: what it sent before is the best error text.
-            if (used > 0) {
-                account_.setErrorText(std::string(rx_.data(), used));
+            if (pending > 0) {
+                account_.setErrorText(std::string(rx_.data() + head_, pending));
                 eventLog().log("Error: %s", account_.errorText().c_str());
             } else {
                 closedByServer(kSiteRead);
@@ -167,6 +210,7 @@ bool Transport::read(bool multiLine) {
         } else {
             failIo(r, kSiteRead);
         }
+        dropReceived();
         return false;
     }
 }
@@ -175,6 +219,11 @@ void Transport::failIo(const StreamResult& r, int site) {
     if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, site);
     else if (r.kind == StreamResult::Closed) closedByServer(site);
     else if (r.kind == StreamResult::Stopped) stopped_ = true;  // asked to end: no error of the check
+}
+
+void Transport::failTooLong() {
+    closeConnection();
+    reportError(MSG_AnswerTooLong, 0, kModule, kSiteTooLong);
 }
 
 void Transport::closedByServer(int site) {
@@ -196,7 +245,10 @@ bool Transport::answerIsErr() {
     return true;
 }
 
-void Transport::closeConnection() { stream_.close(); }
+void Transport::closeConnection() {
+    stream_.close();
+    dropReceived();
+}
 
 void Transport::reportError(uint32_t id, int code, const char* module, int site) {
     if (code) reportError(id, {std::to_string(static_cast<unsigned>(code))}, module, site);

@@ -8,6 +8,7 @@
 // in a byte at a time would otherwise keep a check, and every account
 // queued behind it on that server, waiting for ever.
 #pragma once
+#include <cstdarg>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -35,7 +36,16 @@ public:
 
     bool lookup();
     bool hookup();
+    // Sends one command (queue and flush).
     bool request(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Formats and logs a command and keeps it for the next flush, so that
+    // several commands go in one write. False, with the connection closed,
+    // when there is none or the command is too long.
+    bool queue(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    bool vqueue(const char* format, va_list args);
+    // Sends the kept commands; true when there were none.
+    bool flush();
+    size_t queuedBytes() const { return outgoing_.size(); }
     bool readAnswer() { return read(false); }
     bool readMultiAnswer() { return read(true); }
     bool answerIsOk();
@@ -45,9 +55,17 @@ public:
     // `module` and `site` (site < 0: none) name the reporting place.
     void reportError(uint32_t id, int code, const char* module, int site);
     void reportError(uint32_t id, std::initializer_list<std::string> inserts, const char* module, int site);
+    // Closes the connection because an answer, or the answers read ahead,
+    // passed their bound.
+    void failTooLong();
 
-    // The last answer without its end mark, byte-stuffing removed.
+    // The last answer without its end mark, byte-stuffing removed. Bytes
+    // that came after it belong to the next answer and wait for its read.
     const std::string& answer() const { return answer_; }
+    // The answer handed out, and back, for a reader that takes answers in
+    // another order than they came (Pipeline).
+    std::string takeAnswer() { return std::move(answer_); }
+    void setAnswer(std::string&& answer) { answer_ = std::move(answer); }
     bool pause(unsigned ms) {
         if (stream_.pause(ms)) return true;
         stopped_ = true;
@@ -65,12 +83,16 @@ private:
     void failIo(const StreamResult& r, int site);
     void closedByServer(int site);
     void keepErrorAnswer();
+    void dropReceived() { head_ = used_ = 0; }
 
     Account& account_;
     ByteStream& stream_;
     CheckGate& gate_;
-    std::string rx_;      // received bytes of the answer being read
-    std::string answer_;  // the last complete answer
+    std::string rx_;        // received bytes: those from head_ to used_ are not yet read
+    size_t head_ = 0, used_ = 0;
+    std::string outgoing_;  // commands kept for the next flush, each with its CRLF
+    int outgoingCount_ = 0;
+    std::string answer_;    // the last complete answer
     size_t unrenewed_ = 0;  // bytes received since the deadline was last renewed
     bool stopped_ = false;
 };

@@ -19,12 +19,17 @@ n-th script; past the last, the last one again). A script is either
     {"greeting": "+OK ready <1.2@host>",      # default has an APOP stamp
      "user": "u", "password": "p",             # checked by USER/PASS and APOP
      "messages": ["From: a\\r\\n\\r\\nbody", ...],
+     "uids": ["a1", ...],                      # UIDL ids; default: MD5 of each message
+     "pipelining": True, "uidl": True,         # what CAPA lists; False leaves it out
      "rules": {"TOP 2": ["CLOSE"], "LIST": ["S:-ERR busy"]}}
   A rule's key is matched against the start of the command line (case-blind);
-  its steps run instead of the normal answer.
+  its steps run instead of the normal answer. {"CAPA": ["S:-ERR"]} makes a
+  server that does not know CAPA; with "uidl": False it refuses UIDL too.
 
 Every command received is recorded with its connection number (from 1) and
-the time in seconds since the server started.
+the time in seconds since the server started. A command that had come before
+the server sent the answer to an earlier one (so the client sent it without
+waiting for that answer) is also recorded as pipelined.
 
 Use from Python (tests/e2e):
     with ScriptedServer([[...], {...}]) as srv: ... srv.port, srv.transcript()
@@ -35,6 +40,7 @@ program runs, and exits with the program's status. Control lines:
     SERVE <json list of scripts>   ->  PORT <n>
     SERVE {"host": "127.0.0.2", "scripts": [...]}   (another loopback address)
     TRANSCRIPT <n>                 ->  <conn>\\t<seconds>\\t<command> ... then "."
+    PIPELINED <n>                  ->  the same for the pipelined commands only
     STOP <n>                       ->  OK
 """
 import hashlib
@@ -58,6 +64,7 @@ class ScriptedServer:
         self.start = time.monotonic()
         self.lock = threading.Lock()
         self.records = []
+        self.pipelined_records = []
         self.accepted = []  # time.monotonic() of each connection's accept
         self.connections = 0
         self.stopping = threading.Event()
@@ -99,6 +106,11 @@ class ScriptedServer:
     def commands(self, connection=None):
         return [c for n, _, c in self.transcript() if connection in (None, n)]
 
+    def pipelined(self):
+        """The records of the commands that arrived pipelined, as transcript()."""
+        with self.lock:
+            return list(self.pipelined_records)
+
     def _accept(self):
         while not self.stopping.is_set():
             try:
@@ -137,12 +149,18 @@ class _Session:
     def __init__(self, server, conn, number):
         self.server, self.conn, self.number = server, conn, number
         self.buffer = b""
+        self.ahead = 0  # lines of the buffer that came before the last answer went out
 
-    def record(self, line):
+    def record(self, line, pipelined):
+        entry = (self.number, round(time.monotonic() - self.server.start, 3), line)
         with self.server.lock:
-            self.server.records.append((self.number, round(time.monotonic() - self.server.start, 3), line))
+            self.server.records.append(entry)
+            if pipelined:
+                self.server.pipelined_records.append(entry)
 
     def read_line(self):
+        pipelined = self.ahead > 0
+        self.ahead = max(0, self.ahead - 1)
         while b"\n" not in self.buffer:
             data = self.conn.recv(65536)
             if not data:
@@ -150,10 +168,26 @@ class _Session:
             self.buffer += data
         line, _, self.buffer = self.buffer.partition(b"\n")
         text = line.rstrip(b"\r").decode("latin-1")
-        self.record(text)
+        self.record(text, pipelined)
         return text
 
+    def look_ahead(self):
+        """Takes in what the client has sent so far, without waiting."""
+        self.conn.setblocking(False)
+        try:
+            while True:
+                data = self.conn.recv(65536)
+                if not data:
+                    break
+                self.buffer += data
+        except OSError:
+            pass
+        finally:
+            self.conn.setblocking(True)
+        self.ahead = self.buffer.count(b"\n")
+
     def send(self, data):
+        self.look_ahead()
         self.conn.sendall(data if isinstance(data, bytes) else data.encode("latin-1"))
 
     def run(self, steps):
@@ -216,6 +250,8 @@ class _Session:
         stamp = greeting[greeting.find("<"):greeting.find(">") + 1] if "<" in greeting else ""
         user, password = cfg.get("user", "user"), cfg.get("password", "pass")
         messages = [m.encode("latin-1") if isinstance(m, str) else m for m in cfg.get("messages", [])]
+        uids = cfg.get("uids") or [hashlib.md5(m).hexdigest() for m in messages]
+        capabilities = ["TOP", "USER"] + [name for name in ("PIPELINING", "UIDL") if cfg.get(name.lower(), True)]
         deleted = set()
         rules = {k.upper(): v for k, v in cfg.get("rules", {}).items()}
         given_user = None
@@ -240,9 +276,14 @@ class _Session:
                 self.send("+OK logged in\r\n" if name == user and digest == good and stamp else "-ERR auth\r\n")
             elif verb == "STAT":
                 self.send("+OK %d %d\r\n" % (len(messages), sum(len(m) for m in messages)))
+            elif verb == "CAPA":
+                self.send("+OK\r\n" + "".join(c + "\r\n" for c in capabilities) + ".\r\n")
             elif verb == "LIST":
                 out = ["+OK %d messages" % len(messages)]
                 out += ["%d %d" % (i + 1, len(m)) for i, m in enumerate(messages) if i not in deleted]
+                self.send("\r\n".join(out) + "\r\n.\r\n")
+            elif verb == "UIDL" and "UIDL" in capabilities:
+                out = ["+OK"] + ["%d %s" % (i + 1, u) for i, u in enumerate(uids) if i not in deleted]
                 self.send("\r\n".join(out) + "\r\n.\r\n")
             elif verb == "TOP":
                 parts = arg.split()
@@ -305,10 +346,11 @@ def _control(argv):
                 with lock:
                     servers[srv.port] = srv
                 f.write(b"PORT %d\n" % srv.port)
-            elif verb == "TRANSCRIPT":
+            elif verb in ("TRANSCRIPT", "PIPELINED"):
                 with lock:
                     srv = servers.get(int(arg))
-                for n, t, c in srv.transcript() if srv else []:
+                records = (srv.transcript() if verb == "TRANSCRIPT" else srv.pipelined()) if srv else []
+                for n, t, c in records:
                     f.write(("%d\t%.3f\t%s\n" % (n, t, c)).encode("latin-1"))
                 f.write(b".\n")
             elif verb == "STOP":

@@ -106,7 +106,7 @@ class AccountsTest(unittest.TestCase):
             before = self.read("kestrix.dat")
             r = self.account(name)
             self.assertEqual(r.returncode, 0, r.stderr)
-            self.assertEqual(srv.commands(), ["USER bob@example.org", "PASS " + password, "LIST",
+            self.assertEqual(srv.commands(), ["USER bob@example.org", "PASS " + password, "CAPA", "LIST",
                                               "TOP 1 3", "TOP 2 3", "TOP 3 3", "QUIT"])
         log = r.stderr.decode(ACP)
         self.assertIn("Account %s: server=127.0.0.1 port=%d user=bob@example.org interval=777 timeout=55 "
@@ -133,7 +133,7 @@ class AccountsTest(unittest.TestCase):
             self.assertEqual(r.returncode, 0, r.stderr)
             digest = hashlib.md5(b"<7.7@kx>p@ss:1").hexdigest()
             # No registry key: the defaults (APOP first, 99 lines).
-            self.assertEqual(srv.commands(), ["APOP old " + digest, "LIST", "TOP 1 99", "QUIT"])
+            self.assertEqual(srv.commands(), ["APOP old " + digest, "CAPA", "LIST", "TOP 1 99", "QUIT"])
             self.assertIn(b"interval=60 timeout=30 lines=99 apop=yes marks=0", r.stderr)
         self.assertEqual(len(rows(r.stdout)), 1)
         # Only a save by the checker rewrites the old format.

@@ -91,7 +91,7 @@ class AgainstAScriptedServer(unittest.TestCase):
         r, t = self.check([{"greeting": greeting, "messages": [msg]}], "--lines", "7")
         self.assertEqual(r.returncode, 0, r.stderr)
         digest = hashlib.md5(b"<42.1@kx>pass").hexdigest()
-        self.assertEqual([c for _, _, c in t], ["APOP user " + digest, "LIST", "TOP 1 7", "QUIT"])
+        self.assertEqual([c for _, _, c in t], ["APOP user " + digest, "CAPA", "LIST", "TOP 1 7", "QUIT"])
 
 
 if __name__ == "__main__":

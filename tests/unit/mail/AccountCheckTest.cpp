@@ -9,6 +9,7 @@
 namespace {
 
 const std::string kGreeting = "+OK ready <1.2@x>\r\n";
+const std::string kNoCapa = "-ERR unknown command\r\n";
 
 std::string top(int n) {
     return "+OK\r\nMessage-ID: <" + std::to_string(n) + "@x>\r\nSubject: m" + std::to_string(n) + "\r\n\r\n.\r\n";
@@ -51,7 +52,7 @@ struct Check {
     }
     // A mailbox of two messages of 100 bytes each; `quit`: the answer to QUIT.
     void serve(const std::string& quit = "+OK bye\r\n") {
-        stream.add({kGreeting, "+OK\r\n", "+OK\r\n1 100\r\n2 100\r\n.\r\n", top(1), top(2), quit});
+        stream.add({kGreeting, "+OK\r\n", kNoCapa, "+OK\r\n1 100\r\n2 100\r\n.\r\n", top(1), top(2), quit});
     }
 };
 
@@ -78,6 +79,7 @@ TEST(AccountCheck, AGoodCheckSwapsTheListAndReports) {
         EXPECT_EQ(s.unreadCount, 2u);
         EXPECT_EQ(s.mailboxSize, 200u);
         EXPECT_FALSE(s.neverChecked);
+        EXPECT_EQ(s.errorText, "") << "a server without CAPA is no error";
         EXPECT_EQ(c.account.messages.size(), 2u);
         EXPECT_EQ(c.observer.newMail, std::vector<uint32_t>{c.account.id()});
         EXPECT_EQ(c.policy.overBound, row.overBound);
@@ -111,7 +113,7 @@ TEST(AccountCheck, FailedOrStoppedChecksKeepTheEarlierList) {
         c.account.msgDeletion = DeletionMode::Without;
         c.account.messages.push_back(std::make_unique<Message>(std::vector<std::string>{"Message-ID: <1@x>"}, 100));
         c.account.messages.back()->markDeleted(false);
-        c.stream.add({kGreeting, "+OK\r\n", "+OK\r\n1 100\r\n2 100\r\n.\r\n", top(1), "+OK\r\n", top(2), row.quit});
+        c.stream.add({kGreeting, "+OK\r\n", kNoCapa, "+OK\r\n1 100\r\n2 100\r\n.\r\n", top(1), "+OK\r\n", top(2), row.quit});
         EXPECT_FALSE(c.check.run());
         EXPECT_EQ(c.observer.states.empty() ? AccountState::NotStarted : c.observer.states.back(), row.last);
         EXPECT_EQ(std::count(c.stream.sent.begin(), c.stream.sent.end(), "QUIT"), row.quitSent);

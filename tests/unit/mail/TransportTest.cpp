@@ -142,3 +142,26 @@ TEST(Transport, OnlyRealProgressRenewsTheSilenceDeadline) {
         }
     }
 }
+
+// Answers that arrive together (pipelined commands) are read one after the
+// other; a new connection starts with nothing of the last one's bytes. Queued
+// commands leave in one write.
+TEST(Transport, AnswersThatArriveTogetherAndCommandsSentTogether) {
+    Wire w({"+OK a\r\n+OK\r\nl1\r\n..x\r\n.\r\n-ERR", " no\r\n+OK stale\r\n"});
+    ASSERT_TRUE(w.transport.readAnswer());
+    EXPECT_EQ(w.transport.answer(), "+OK a");
+    ASSERT_TRUE(w.transport.readMultiAnswer());
+    EXPECT_EQ(w.transport.answer(), "+OK\r\nl1\r\n.x");
+    ASSERT_TRUE(w.transport.readMultiAnswer());
+    EXPECT_EQ(w.transport.answer(), "-ERR no");
+
+    w.stream.add({"+OK fresh\r\n"});
+    ASSERT_TRUE(w.transport.hookup());
+    ASSERT_TRUE(w.transport.readAnswer());
+    EXPECT_EQ(w.transport.answer(), "+OK fresh");
+
+    ASSERT_TRUE(w.transport.queue("TOP %d %d", 1, 5) && w.transport.queue("TOP %d %d", 2, 5));
+    EXPECT_TRUE(w.stream.sent.empty());
+    ASSERT_TRUE(w.transport.flush());
+    EXPECT_EQ(w.stream.sent, std::vector<std::string>{"TOP 1 5\r\nTOP 2 5"});
+}

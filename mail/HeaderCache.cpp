@@ -1,0 +1,67 @@
+#include "mail/HeaderCache.h"
+
+#include <unordered_set>
+
+#include "core/TextUtil.h"
+
+void HeaderCache::bindTo(const std::string& server, uint32_t port, const std::string& user, uint32_t lines) {
+    if (server == server_ && port == port_ && user == user_ && lines == lines_) return;
+    clear();
+    server_ = server;
+    port_ = port;
+    user_ = user;
+    lines_ = lines;
+}
+
+const std::string* HeaderCache::find(const std::string& uid, int32_t size) const {
+    auto it = answers_.find(uid);
+    return it != answers_.end() && it->second.size == size ? &it->second.text : nullptr;
+}
+
+void HeaderCache::replace(std::vector<Entry>&& entries) {
+    std::unordered_map<std::string, Answer> next;
+    next.reserve(entries.size());
+    for (Entry& e : entries) {
+        if (next.count(e.uid)) continue;  // a repeated listing line: its answer is in
+        if (!e.kept) {
+            next[std::move(e.uid)] = {e.size, std::move(e.answer)};
+            continue;
+        }
+        auto it = answers_.find(e.uid);
+        if (it != answers_.end()) next[std::move(e.uid)] = std::move(it->second);
+    }
+    answers_ = std::move(next);
+}
+
+void HeaderCache::clear() { answers_.clear(); }
+
+namespace {
+
+// RFC 1939: an id is 1 to 70 characters from 0x21 to 0x7E.
+bool isUid(std::string_view id) {
+    if (id.empty() || id.size() > 70) return false;
+    for (char c : id)
+        if (c < 0x21 || c > 0x7E) return false;
+    return true;
+}
+
+}  // namespace
+
+bool parseUidListing(std::string_view answer, std::unordered_map<int32_t, std::string_view>& ids) {
+    ids.clear();
+    std::unordered_set<std::string_view> seen;
+    size_t pos = answer.find("\r\n");
+    while (pos != std::string_view::npos) {
+        pos += 2;
+        size_t end = answer.find("\r\n", pos);
+        std::string_view line = answer.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        pos = end;
+        size_t at = 0;
+        int32_t number = 0;
+        if (line.empty() || line[0] < '0' || line[0] > '9' || !scanDecimal(line, at, number)) return false;
+        if (at >= line.size() || line[at] != ' ') return false;
+        std::string_view id = line.substr(at + 1);
+        if (!isUid(id) || !seen.insert(id).second || !ids.emplace(number, id).second) return false;
+    }
+    return true;
+}
