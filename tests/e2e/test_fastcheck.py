@@ -34,7 +34,9 @@ def bulk(n, lines=30):
                     for i in range(lines))))
 
 
-MAILBOX = [crlf(m) for m in SAMPLES] + [crlf(m) for m, _, _ in FILTERED] + [bulk(n) for n in range(60)]
+# Every message has a date: without one, its time would be that of the check.
+MAILBOX = ([crlf(m) for m in SAMPLES] + [crlf("Date: Sun, 1 Jun 2003 09:00:00 +0000\n" + m) for m, _, _ in FILTERED] +
+           [bulk(n) for n in range(60)])
 
 
 def with_rules(features, rules):
@@ -62,7 +64,6 @@ class OneCheck(unittest.TestCase):
                 self.assertEqual(tops, ["TOP %d 20" % n for n in range(1, len(MAILBOX) + 1)])
                 if name in ("both", "PIPELINING only"):
                     self.assertGreater(len([c for c in pipelined if c.startswith("TOP")]), len(tops) // 2)
-                    self.assertTrue(any(c.startswith("DELE") for c in pipelined), "DELEs join the batches")
                 else:
                     self.assertEqual(pipelined, [])
                     self.assertEqual(commands[2:], ["LIST"] + sorted(tops + seen[name][1], key=lambda c: (
