@@ -19,6 +19,10 @@ struct EventLog::State {
     std::deque<std::string> recentLines;
     uint64_t written = 0;  // every line ever added to recentLines
     Sink sink = nullptr;
+    // The local calendar of the last entry's second: looking it up asks the
+    // system for the time zone, which costs more than the rest of an entry.
+    std::time_t calendarOf = -1;
+    std::tm calendar{};
 };
 
 namespace {
@@ -68,9 +72,13 @@ void EventLog::log(const char* format, ...) {
     va_end(args);
     if (n < 0) message[0] = '\0';
 
-    std::tm tm{};
     std::lock_guard<std::mutex> hold(state_->lock);
-    if (!localCalendar(std::time(nullptr), tm)) return;
+    auto now = static_cast<std::time_t>(currentTime());
+    if (now != state_->calendarOf) {
+        if (!localCalendar(now, state_->calendar)) return;
+        state_->calendarOf = now;
+    }
+    const std::tm& tm = state_->calendar;
     std::string line = formatLine(tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
                                   tm.tm_sec, message);
     // A failed append loses the file's copy only; the entry stays in memory.

@@ -37,7 +37,14 @@ std::string decimalSeparator() {
     return n > 1 ? std::string(buf, static_cast<size_t>(n - 1)) : std::string(".");
 }
 
-int64_t currentTime() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t currentTime() {
+    // Not time(): the runtime asks for the time zone at every call, which
+    // costs a check of many messages more than their parsing.
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    uint64_t ticks = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;  // 100 ns since 1601
+    return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
+}
 
 bool shellOpen(const std::string& path) {
     // ShellExecute returns a value above 32 on success.

@@ -84,11 +84,12 @@ void Account::markAllRead() {
         if (!m->read()) m->markRead();
 }
 
-void Account::replaceMessages(MessageList&& list) {
+void Account::replaceMessages(MessageList&& list, std::vector<HeaderCache::Entry>&& headers) {
     // The replaced messages live one more check: the messages pane shows them
     // until it refreshes on the report that follows.
     retired_ = std::move(messages);
     messages = std::move(list);
+    headerCache.replace(std::move(headers));
     ++generation_;
     uint32_t unread = 0;
     for (const auto& m : messages) unread += !m->read();

@@ -122,7 +122,7 @@ public:
     // Worker-only: the resolved server address, valid while `resolved`.
     SocketAddress address;
     bool resolved = false;
-    // Worker-only: the headers of the last list, for the checks that keep them.
+    // Worker-only: the unique ids of `messages`, for the checks that use them.
     HeaderCache headerCache;
 
     MessageList messages;  // last good check, or the placeholders of the read-marks file
@@ -133,8 +133,9 @@ public:
     uint32_t countMarked() const;  // messages marked for deletion
     uint64_t totalSize() const;    // sum of the listed sizes
     void markAllRead();
-    // Replaces the list by a check's result and recounts (the list's lock held).
-    void replaceMessages(MessageList&& list);
+    // Replaces the list by a check's result and recounts (the list's lock
+    // held). The header cache names the messages of `list` by `headers`.
+    void replaceMessages(MessageList&& list, std::vector<HeaderCache::Entry>&& headers = {});
     // Counts the replacements of the list (read with its lock held): a view
     // that indexes the list knows when to index it again.
     uint64_t generation() const { return generation_; }

@@ -55,7 +55,7 @@ bool AccountCheck::perform() {
 
     // The user interface may hold the list for a while; a stop ends the wait.
     if (!account_.lockMessagesUnless([&] { return wait_.stopRequested(); })) return failed();
-    account_.replaceMessages(std::move(list));
+    account_.replaceMessages(std::move(list), session.takeHeaders());
     account_.unlockMessages();
     setState(AccountState::Sleeping);
     AccountStatus status = account_.status();

@@ -13,27 +13,16 @@ void HeaderCache::bindTo(const std::string& server, uint32_t port, const std::st
     lines_ = lines;
 }
 
-const std::string* HeaderCache::find(const std::string& uid, int32_t size) const {
-    auto it = answers_.find(uid);
-    return it != answers_.end() && it->second.size == size ? &it->second.text : nullptr;
+const Message* HeaderCache::find(const std::string& uid, int32_t size) const {
+    auto it = entries_.find(uid);
+    return it != entries_.end() && it->second.size == size ? it->second.message : nullptr;
 }
 
 void HeaderCache::replace(std::vector<Entry>&& entries) {
-    std::unordered_map<std::string, Answer> next;
-    next.reserve(entries.size());
-    for (Entry& e : entries) {
-        if (next.count(e.uid)) continue;  // a repeated listing line: its answer is in
-        if (!e.kept) {
-            next[std::move(e.uid)] = {e.size, std::move(e.answer)};
-            continue;
-        }
-        auto it = answers_.find(e.uid);
-        if (it != answers_.end()) next[std::move(e.uid)] = std::move(it->second);
-    }
-    answers_ = std::move(next);
+    entries_.clear();
+    entries_.reserve(entries.size());
+    for (Entry& e : entries) entries_.try_emplace(std::move(e.uid), Kept{e.size, e.message});
 }
-
-void HeaderCache::clear() { answers_.clear(); }
 
 namespace {
 

@@ -1,12 +1,13 @@
-// The TOP answers of an account's last listed messages, by their unique ids
-// (UIDL): a later check takes a message's answer from here when its id and
-// listed size are those of the kept answer, and asks the server only for the
-// rest. A message never changes on the server, so the kept answer is the one
-// the server would send again.
+// What an account's last check learnt of its messages by their unique ids
+// (UIDL): a later check copies a message whose id and listed size are still
+// those of a message in the account's list instead of fetching its header
+// again. A message never changes on the server, so its earlier record is
+// what a new TOP answer would give.
 //
-// The cache holds the answers of one list only, so it never grows past the
-// mailbox; answers of another server, port, user or line count are no use
-// and are dropped. It lives with the account for the run, and only the
+// The cache names only messages of the account's current list, and is
+// replaced with the list (Account::replaceMessages), so it never grows past
+// the mailbox and never outlives the records it names. Answers of another
+// server, port, user or line count are no use and are dropped. Only the
 // account's worker touches it.
 #pragma once
 #include <cstddef>
@@ -16,38 +17,36 @@
 #include <unordered_map>
 #include <vector>
 
+class Message;
+
 class HeaderCache {
 public:
-    // One message of a check's list, for the next cache.
     struct Entry {
         std::string uid;
         int32_t size = 0;
-        std::string answer;  // the TOP answer fetched now; empty when `kept`
-        bool kept = false;   // the answer is this cache's own, for `uid`
+        const Message* message = nullptr;  // in the list that comes with the entries
     };
 
-    // Drops every answer unless they came from this server, port, user and
+    // Drops every entry unless they came from this server, port, user and
     // line count.
     void bindTo(const std::string& server, uint32_t port, const std::string& user, uint32_t lines);
-    // The kept answer for `uid` when it was listed with `size`; null otherwise.
-    // Valid until the cache changes.
-    const std::string* find(const std::string& uid, int32_t size) const;
-    // The answers of a check's list replace all others: fetched answers are
-    // moved in, kept ones stay. An entry marked `kept` whose uid the cache
-    // does not hold is left out.
+    // The message listed with `uid` and `size`; null when there is none.
+    const Message* find(const std::string& uid, int32_t size) const;
+    // The entries of a new list replace all others; of a repeated id the
+    // first counts.
     void replace(std::vector<Entry>&& entries);
-    void clear();
+    void clear() { entries_.clear(); }
 
-    size_t size() const { return answers_.size(); }
+    size_t size() const { return entries_.size(); }
 
 private:
-    struct Answer {
+    struct Kept {
         int32_t size;
-        std::string text;
+        const Message* message;
     };
     std::string server_, user_;
     uint32_t port_ = 0, lines_ = 0;
-    std::unordered_map<std::string, Answer> answers_;
+    std::unordered_map<std::string, Kept> entries_;
 };
 
 // The unique-id listing of a UIDL answer, by message number. False when a

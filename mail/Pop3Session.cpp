@@ -200,6 +200,7 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     eventLog().log("Check to mail server: account=%s", account_.name.c_str());
     result.clear();
     previous_.clear();
+    headers_.clear();
     // Only this check's worker replaces the list, so its messages stay put
     // until the end of the check; only their marks change meanwhile.
     if (!lockList()) return false;
@@ -222,11 +223,8 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         if (!uidl) uidl = pipeline_.queue(true, 0, "UIDL");
         if (!pipeline_.take(uidl)) return false;
         uidAnswer = transport_.takeAnswer();
-        if (!matchCache(listed, uidAnswer, *cache)) {
-            // Answers by an id that identifies nothing would be guesses.
-            cache->clear();
-            cache = nullptr;
-        }
+        // Copies by an id that identifies nothing would be guesses.
+        if (!matchCache(listed, uidAnswer, *cache)) cache = nullptr;
     }
 
     // The TOPs of the messages after the current one go ahead of their turn
@@ -244,32 +242,32 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         }
         return pipeline_.flush();
     };
-    std::vector<HeaderCache::Entry> answers;  // the cache after this check
     for (Listed& l : listed) {
         if (transport_.stopped()) break;
-        std::string fetched;
+        std::unique_ptr<Message> message;
         if (l.kept) {
             if (pipeline_.pipelined() && !fill()) break;
+            message = Message::parsedCopy(*l.kept);
         } else {
             if (!fill() || !pipeline_.take(l.ticket)) break;  // the connection is lost: so are the rest
             if (!transport_.answerIsOk()) continue;
-            fetched = transport_.takeAnswer();
+            std::vector<std::string_view> lines = splitAnswerLines(transport_.answer());
+            message = std::make_unique<Message>(std::span<const std::string_view>(lines), l.size);
         }
-        std::vector<std::string_view> lines = splitAnswerLines(l.kept ? *l.kept : fetched);
-        auto message = std::make_unique<Message>(std::span<const std::string_view>(lines), l.size);
         if (deletionPass && deleteIfMarked(l.number, *message)) continue;
         policy_.evaluate(*message);
         if (account_.msgDeletion == DeletionMode::AutoFiltered && message->deleted() &&
             autoDeleteFiltered(l.number, *message))
             continue;
+        if (cache && !l.uid.empty()) headers_.push_back({std::string(l.uid), l.size, message.get()});
         result.push_back(std::move(message));
-        if (cache && !l.uid.empty()) answers.push_back({std::string(l.uid), l.size, std::move(fetched), l.kept != nullptr});
     }
     if (transport_.stopped() || wait_.stopRequested() || !transport_.stream().isOpen()) {
         // The list so far is not the mailbox: taking it would drop the marks
         // of the messages not fetched, and the DELEs sent are not committed
         // without QUIT. The last check's list stays.
         result.clear();
+        headers_.clear();
         return false;
     }
 
@@ -278,7 +276,6 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         if (old.read) message->markRead();
         if (old.deleted) message->markDeleted(dontCalcDeleted_);
     }
-    if (cache) cache->replace(std::move(answers));
     return true;
 }
 

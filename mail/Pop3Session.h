@@ -33,10 +33,12 @@ public:
     // LIST, TOP for every message, filters, deletions, carried-over marks.
     // False (and an empty result) when the listing failed. With PIPELINING
     // the TOPs and DELEs go in batches; with UIDL and a header cache, a
-    // message whose answer the cache keeps is not fetched again, and on
-    // success the cache holds this list's answers. The result is the same
-    // either way.
+    // message that the cache names is copied instead of fetched again. The
+    // result is the same either way.
     bool checkMailbox(MessageList& result);
+    // The unique ids of the result's messages, for the cache that comes with
+    // the result (Account::replaceMessages); empty without a cache.
+    std::vector<HeaderCache::Entry> takeHeaders() { return std::move(headers_); }
     // QUIT. False when DELEs were sent and the server did not acknowledge
     // QUIT: it commits them only then, so they may not have happened.
     bool quit();
@@ -45,15 +47,15 @@ public:
     bool deleteMessage(int number);
 
     unsigned retryPauseMs = 10000;
-    // The account's answers from earlier checks; null: every message is fetched.
+    // The account's cache; null: every message is fetched.
     HeaderCache* headerCache = nullptr;
 
 private:
     struct Listed {
         int number;
         int size;
-        std::string_view uid;             // empty when unknown
-        const std::string* kept = nullptr; // the cache's answer for it
+        std::string_view uid;              // empty when unknown
+        const Message* kept = nullptr;     // its record in the account's list
         Pipeline::Ticket ticket = 0;       // its TOP
     };
     // The marks of the earlier list's first message with a CRC, read under
@@ -80,6 +82,7 @@ private:
     bool dontCalcDeleted_;
     bool deletionsSent_ = false;
     std::unordered_map<uint32_t, const Message*> previous_;  // first message of the earlier list per CRC
+    std::vector<HeaderCache::Entry> headers_;
 };
 
 // The message list of a LIST answer: after every CRLF a number and a size

@@ -260,6 +260,40 @@ Message::Message(uint32_t crc) : crc_(crc) {
     date_ = from_ = messageId_ = sizeText_ = subject_ = to_ = none;
 }
 
+Message::Message(const Message& o, CopyParsed)
+    : top_(o.top_),
+      hasAttachment_(o.hasAttachment_),
+      fromEncoded_(o.fromEncoded_),
+      subjectEncoded_(o.subjectEncoded_),
+      dateEncoded_(o.dateEncoded_),
+      toEncoded_(o.toEncoded_),
+      ccEncoded_(o.ccEncoded_),
+      bccEncoded_(o.bccEncoded_),
+      dateSeen_(o.dateSeen_),
+      size_(o.size_),
+      priority_(o.priority_),
+      crc_(o.crc_),
+      body_(o.body_),
+      bcc_(o.bcc_),
+      cc_(o.cc_),
+      date_(o.date_),
+      from_(o.from_),
+      headerText_(o.headerText_),
+      messageId_(o.messageId_),
+      sizeText_(o.sizeText_),
+      subject_(o.subject_),
+      to_(o.to_),
+      attachmentNames_(o.attachmentNames_),
+      time_(o.dateSeen_ ? o.time_ : currentTime()),
+      bodyLines_(o.bodyLines_) {
+    parts_.reserve(o.parts_.size());
+    for (const auto& part : o.parts_) parts_.push_back(std::make_unique<MessagePart>(*part));
+}
+
+std::unique_ptr<Message> Message::parsedCopy(const Message& other) {
+    return std::unique_ptr<Message>(new Message(other, CopyParsed{}));
+}
+
 void Message::finish() {
     sizeText_ = formatSize(size_, decimalSeparator());
     // A blank Message-ID identifies nothing: every such message would share

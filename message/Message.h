@@ -46,6 +46,12 @@ public:
     // A placeholder remembered from an earlier check: only its identity.
     explicit Message(uint32_t crc);
 
+    // What parsing the lines of `other` again would give: its parsed fields
+    // (a message without a date takes the time of now, as construction
+    // does), without its marks and filter reason. Reads only the fields that
+    // never change after construction, so `other` may be marked meanwhile.
+    static std::unique_ptr<Message> parsedCopy(const Message& other);
+
     Message(const Message&) = delete;
     Message& operator=(const Message&) = delete;
 
@@ -110,6 +116,8 @@ public:
     static constexpr int kMaxNesting = 64;
 
 private:
+    struct CopyParsed {};
+    Message(const Message& other, CopyParsed);
     void finish();
     static void parseType(std::string_view value, ContentType& c);
     static void parseDisposition(std::string_view value, ContentDisposition& d);

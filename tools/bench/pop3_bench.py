@@ -55,10 +55,12 @@ def run(cmd, **kw):
 
 
 class PeakMemory:
-    """The most resident memory of the process running `exe`, sampled."""
+    """The most memory of the process running `exe`, sampled: resident in
+    all (`peak`, Wine's shared libraries included) and private (`private`:
+    anonymous resident pages, what Windows counts as the private working set)."""
 
     def __init__(self, exe):
-        self.exe, self.peak, self.done = os.path.basename(exe).encode(), 0, threading.Event()
+        self.exe, self.peak, self.private, self.done = os.path.basename(exe).encode(), 0, 0, threading.Event()
         self.thread = threading.Thread(target=self.sample, daemon=True)
         self.thread.start()
 
@@ -75,6 +77,8 @@ class PeakMemory:
                         for line in f:
                             if line.startswith(("VmHWM:", "VmRSS:")):
                                 self.peak = max(self.peak, int(line.split()[1]) * 1024)
+                            elif line.startswith("RssAnon:"):
+                                self.private = max(self.private, int(line.split()[1]) * 1024)
                 except OSError:
                     continue
             time.sleep(0.05)
@@ -82,7 +86,7 @@ class PeakMemory:
     def stop(self):
         self.done.set()
         self.thread.join()
-        return self.peak
+        return self
 
 
 def watch(kxcheck, port, checks, interval):

@@ -185,7 +185,9 @@ TEST(FastCheck, ExtensionsLeaveTheSameResultAsThePlainDialogue) {
             } else {
                 EXPECT_TRUE(mostTops < 2 || !run.pipelinedTops.empty());
                 // Small pieces leave answers unread when a DELE goes.
-                if (variant.piece < 100) EXPECT_EQ(run.pipelinedDele, run.deleted) << "DELEs go behind the TOPs";
+                if (variant.piece < 100) {
+                    EXPECT_EQ(run.pipelinedDele, run.deleted) << "DELEs go behind the TOPs";
+                }
             }
             EXPECT_LE(run.server.mostWaiting, Pipeline::kPipelined.commands + 1);  // a DELE may join a full batch
             EXPECT_LE(run.server.mostWaitingBytes, Pipeline::kPipelined.commandBytes + 64);

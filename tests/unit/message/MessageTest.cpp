@@ -231,3 +231,44 @@ TEST(MessageHostile, DepthLongLinesAndManyHeadersStayBoundedAndLinear) {
 }
 
 }  // namespace
+
+// A later check copies a record instead of parsing the same lines again: the
+// copy must be the record those lines give, with none of the marks.
+TEST(MessageCopy, ParsedCopyIsWhatParsingAgainGives) {
+    std::ifstream f(std::string(KX_TEST_DATA) + "/message/nested_mixed.txt", std::ios::binary);
+    std::string nested((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(nested.empty());
+    std::string undated = "From: a@example.org\r\nSubject: =?koi8-r?B?8NLJ18XU?=\r\nX-Priority: 2\r\n\r\nbody";
+    for (const std::string& text : {nested, undated}) {
+        std::vector<std::string_view> lines = splitLines(text);
+        Message original(lines, 48213);
+        original.markDeleted(true);
+        original.setFriend(true);
+        original.setSpammer(true);
+        original.setUncertain(true);
+        original.setFilterReason("Spammers: x");
+        int64_t before = currentTime();
+        std::unique_ptr<Message> copy = Message::parsedCopy(original);
+        Message again(lines, 48213);
+        auto fields = [](const Message& m) {
+            std::string s = m.from() + "|" + m.to() + "|" + m.cc() + "|" + m.bcc() + "|" + m.subject() + "|" +
+                            m.date() + "|" + m.messageId() + "|" + m.sizeText() + "|" + m.headerText() + "|" +
+                            m.body() + "|" + m.charset() + "|" + m.contentType().type + "/" +
+                            m.contentType().subtype + "|" + m.disposition().type + "|" + m.filterReason();
+            for (const auto& name : m.attachmentNames()) s += "|a:" + name;
+            for (const auto& line : m.bodyLines()) s += "|l:" + line;
+            for (const auto& part : m.parts())
+                s += "|p:" + part->contentType.type + "/" + part->contentType.subtype + ";" +
+                     part->contentType.charset + ";" + part->disposition.type;
+            return s + "|" + std::to_string(m.crc()) + std::to_string(m.size()) + std::to_string(m.priority()) +
+                   std::to_string(m.hasAttachment()) + std::to_string(m.fromEncoded()) +
+                   std::to_string(m.subjectEncoded()) + std::to_string(m.dateEncoded()) +
+                   std::to_string(m.toEncoded()) + std::to_string(m.ccEncoded()) + std::to_string(m.bccEncoded()) +
+                   std::to_string(m.deleted()) + std::to_string(m.read()) + std::to_string(m.spammer()) +
+                   std::to_string(m.uncertain()) + std::to_string(m.isFriend());
+        };
+        EXPECT_EQ(fields(*copy), fields(again));
+        if (text == nested) EXPECT_EQ(copy->time(), again.time());
+        else EXPECT_GE(copy->time(), before) << "an undated message is dated by its making";
+    }
+}
