@@ -18,8 +18,18 @@ constexpr DeletionMode kDeletionModes[] = {DeletionMode::AutoFiltered, DeletionM
 constexpr int kMaxText = 255;
 constexpr int kMaxNumber = 30;
 
-constexpr int kTextBoxes[] = {IDC_ACCOUNT_NAME, IDC_SERVER, IDC_USER, IDC_PASSWORD};
-constexpr int kNumberBoxes[] = {IDC_PORT, IDC_INTERVAL, IDC_TIMEOUT, IDC_LINES, IDC_MAILBOX_BOUND};
+// The boxes and the texts of the form they show, with their limits.
+const struct {
+    int id;
+    std::string AccountForm::*text;
+    int limit;
+} kBoxes[] = {
+    {IDC_ACCOUNT_NAME, &AccountForm::name, kMaxText},     {IDC_SERVER, &AccountForm::server, kMaxText},
+    {IDC_USER, &AccountForm::user, kMaxText},             {IDC_PASSWORD, &AccountForm::password, kMaxText},
+    {IDC_PORT, &AccountForm::port, kMaxNumber},           {IDC_INTERVAL, &AccountForm::interval, kMaxNumber},
+    {IDC_TIMEOUT, &AccountForm::timeout, kMaxNumber},     {IDC_LINES, &AccountForm::lines, kMaxNumber},
+    {IDC_MAILBOX_BOUND, &AccountForm::bound, kMaxNumber}, {IDC_LAUNCH_FILE, &AccountForm::launchFile, MAX_PATH - 1},
+};
 // What "Check size of mailbox." switches on and off.
 constexpr int kBoundControls[] = {IDC_BOUND_LABEL,  IDC_MAILBOX_BOUND, IDC_MAILBOX_BOUND_SPIN, IDC_BOUND_UNIT,
                                   IDC_LAUNCH_THEN,  IDC_LAUNCH_LABEL,  IDC_LAUNCH_FILE,        IDC_LAUNCH_BROWSE,
@@ -54,24 +64,15 @@ AccountDialog::AccountDialog(AccountInfo& info, AccountOptions& options, std::ve
 
 bool AccountDialog::onInit() {
     filling_ = true;
-    for (int id : kTextBoxes) SendMessageA(item(id), EM_LIMITTEXT, kMaxText, 0);
-    for (int id : kNumberBoxes) SendMessageA(item(id), EM_LIMITTEXT, kMaxNumber, 0);
-    SendMessageA(item(IDC_LAUNCH_FILE), EM_LIMITTEXT, MAX_PATH - 1, 0);
     SendMessageA(item(IDC_MAILBOX_BOUND_SPIN), UDM_SETRANGE32, 0, kMaxBoundKb);
     // The secure connection joins these controls when the account has one.
     for (int id : kSecurityControls) showItem(id, false);
 
     AccountForm form = formOf(info_, options_);
-    setItemText(IDC_ACCOUNT_NAME, form.name);
-    setItemText(IDC_SERVER, form.server);
-    setItemText(IDC_USER, form.user);
-    setItemText(IDC_PASSWORD, form.password);
-    setItemText(IDC_PORT, form.port);
-    setItemText(IDC_INTERVAL, form.interval);
-    setItemText(IDC_TIMEOUT, form.timeout);
-    setItemText(IDC_LINES, form.lines);
-    setItemText(IDC_MAILBOX_BOUND, form.bound);
-    setItemText(IDC_LAUNCH_FILE, form.launchFile);
+    for (const auto& box : kBoxes) {
+        SendMessageA(item(box.id), EM_LIMITTEXT, static_cast<WPARAM>(box.limit), 0);
+        setItemText(box.id, form.*box.text);
+    }
     setChecked(IDC_CHECK_MAILBOX_SIZE, form.checkMailboxSize);
     setChecked(IDC_SECURE_AUTH, info_.secureAuth);
     setChecked(IDC_CHECK_MANUALLY, options_.checkOnlyManually);
@@ -88,17 +89,8 @@ bool AccountDialog::onInit() {
 
 AccountForm AccountDialog::read() const {
     AccountForm form;
-    form.name = itemText(IDC_ACCOUNT_NAME);
-    form.server = itemText(IDC_SERVER);
-    form.user = itemText(IDC_USER);
-    form.password = itemText(IDC_PASSWORD);
-    form.port = itemText(IDC_PORT);
-    form.interval = itemText(IDC_INTERVAL);
-    form.timeout = itemText(IDC_TIMEOUT);
-    form.lines = itemText(IDC_LINES);
+    for (const auto& box : kBoxes) form.*box.text = itemText(box.id);
     form.checkMailboxSize = isChecked(IDC_CHECK_MAILBOX_SIZE);
-    form.bound = itemText(IDC_MAILBOX_BOUND);
-    form.launchFile = itemText(IDC_LAUNCH_FILE);
     return form;
 }
 

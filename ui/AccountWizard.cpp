@@ -6,6 +6,8 @@
 
 #include "core/MessageText.h"
 #include "framework/Dpi.h"
+#include "framework/Framework.h"
+#include "framework/Handles.h"
 #include "framework/ListView.h"
 #include "framework/PropertySheet.h"
 #include "framework/Window.h"
@@ -301,7 +303,29 @@ private:
     }
 };
 
+// The setup picture of the first-run choice on the header's own colour: the
+// header copies its picture as it is, and these pictures carry alpha.
+BitmapHandle headerPicture() {
+    BitmapHandle source(static_cast<HBITMAP>(
+        LoadImageA(appInstance(), MAKEINTRESOURCEA(IDB_SETUP), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    BITMAP info = {};
+    if (!source || !GetObjectA(source.get(), sizeof info, &info)) return {};
+    ImageListHandle blend(ImageList_Create(info.bmWidth, info.bmHeight, ILC_COLOR32, 1, 0));
+    if (!blend || ImageList_Add(blend.get(), source.get(), nullptr) < 0) return {};
+    WindowDC screen(nullptr);
+    BitmapHandle picture(CreateCompatibleBitmap(screen, info.bmWidth, info.bmHeight));
+    MemoryDC dc(CreateCompatibleDC(screen));
+    if (!picture || !dc) return {};
+    SelectIn selected(dc.get(), picture.get());
+    RECT all = {0, 0, info.bmWidth, info.bmHeight};
+    FillRect(dc.get(), &all, GetSysColorBrush(COLOR_WINDOW));
+    ImageList_Draw(blend.get(), 0, dc.get(), 0, 0, ILD_TRANSPARENT);
+    return picture;
+}
+
 std::vector<AccountInfo> runSheet(HWND owner, Sheet& sheet, WizardState& state) {
+    BitmapHandle picture = headerPicture();
+    sheet.setHeaderPicture(picture.get());
     if (sheet.run(owner, Sheet::Wizard) <= 0) return {};
     return std::move(state.results);
 }
