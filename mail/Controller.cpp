@@ -163,9 +163,13 @@ bool Controller::edit(uint32_t id, const AccountInfo& info, const AccountOptions
     accountsDirty = true;
     accountsMenuDirty = true;
     saveAccountFile();
-    // The options live under the account's name: a renamed account takes
-    // them along, unless another account still goes by the old name.
-    if (oldName != account->name && !nameInUse(oldName)) deleteOptions(registry_, oldName);
+    // The options and the read marks are kept under the account's name: a
+    // renamed account takes them along (the old options stay while another
+    // account still goes by the old name).
+    if (oldName != account->name) {
+        if (!nameInUse(oldName)) deleteOptions(registry_, oldName);
+        saveMessageState(*account, dir_);
+    }
     saveOptions(registry_, *account);
     return true;
 }
