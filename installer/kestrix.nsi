@@ -3,7 +3,8 @@
 ; its data files beside its program). Built by `make dist`:
 ;   makensis -DVERSION=1.2.3.4 -DSTAGE=<folder of the shipped files> -DOUTFILE=<setup.exe>
 ;            -DICON=<kestrix.ico> kestrix.nsi
-; /S installs silently; the uninstaller's /S removes silently and keeps the data.
+; /S installs silently; the uninstaller's /S removes silently and keeps the
+; data, unless /REMOVEDATA asks for it to go as well.
 
 !ifndef VERSION | STAGE | OUTFILE | ICON
   !error "Define VERSION, STAGE, OUTFILE and ICON"
@@ -234,6 +235,15 @@ Section /o "un.Also remove my accounts, filters, read marks, log and settings" U
   DeleteRegKey HKCU "${PRODUCT_KEY}"
   DeleteRegKey /ifempty HKCU "SOFTWARE\Kestrix, Inc."
 SectionEnd
+
+Function un.onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/REMOVEDATA" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${UnSecData} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd
 
 Section "-un.Folder"
   ; Stays when it still holds the user's data or files of their own.

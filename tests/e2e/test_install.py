@@ -2,7 +2,8 @@
 puts the programs, the shortcuts and the Apps & Features entry in place and
 the installed checker runs; an update over it keeps the data files byte for
 byte, and first ends a running checker through its own Exit, so that it saves
-its read marks; a silent uninstall removes the program and leaves the data."""
+its read marks; a silent uninstall removes the program and leaves the data,
+unless it is asked to remove that too."""
 import glob
 import os
 import unittest
@@ -125,7 +126,22 @@ class Installer(unittest.TestCase):
 
         # A silent uninstall removes the program and keeps the data.
         data_before = {n: d for n, d in contents(self.folder).items() if n not in PROGRAMS + ["uninstall.exe"]}
-        uninstall = self.session.start(os.path.join(self.folder, "uninstall.exe"), args=["/S"], folder=self.folder)
+        self.uninstall()
+        self.assertEqual(contents(self.folder), data_before)
+        self.assertEqual(self.shortcuts(), {"Programs": None, "Programs/StartUp": None})
+        self.assertIsNotNone(self.reg.reg_get(checker.SETTINGS, "WinStartup"))
+
+        # Asked to, it removes the data and the settings too, but not a file of the user's own.
+        self.install()
+        with open(os.path.join(self.folder, "notes.txt"), "wb") as f:
+            f.write(b"mine")
+        self.uninstall("/REMOVEDATA")
+        self.assertEqual(contents(self.folder), {"notes.txt": b"mine"})
+        self.assertIsNone(self.reg.reg_key(checker.PRODUCT))
+
+    def uninstall(self, *args):
+        uninstall = self.session.start(os.path.join(self.folder, "uninstall.exe"), args=["/S", *args],
+                                       folder=self.folder)
         self.assertEqual(uninstall.wait_exit(120), 0)
         # The uninstaller goes on from a copy of itself in the temporary folder.
         wait_until(lambda: self.reg.reg_key(UNINSTALL) is None and not os.path.exists(
@@ -133,9 +149,6 @@ class Installer(unittest.TestCase):
         wait_until(lambda: not [p for p in self.reg.processes()
                                 if "~nsu" in p["path"].lower() or p["name"].lower().startswith("un_")],
                    120, "the uninstaller's copy to end")
-        self.assertEqual(contents(self.folder), data_before)
-        self.assertEqual(self.shortcuts(), {"Programs": None, "Programs/StartUp": None})
-        self.assertIsNotNone(self.reg.reg_get(checker.SETTINGS, "WinStartup"))
 
     def check_installed(self, location):
         installed = contents(self.folder)
