@@ -7,6 +7,7 @@ unless it is asked to remove that too."""
 import glob
 import os
 import unittest
+import zipfile
 
 import checker
 import gui
@@ -19,6 +20,7 @@ UNINSTALL = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrix"
 # A server that refuses at once: the checker runs, nothing is fetched.
 NOWHERE = ("work", "user", "secret", "127.0.0.1", 1, 300, 120)
 MARKS = "%x.msg" % crc(b"work")
+ABOUT = 10
 # Read marks of two messages of an earlier run; the checker writes them back at exit.
 OLD_MARKS = b"MessageCrc32=1a2b3c\r\nMessageReaded=yes\r\nMessageCrc32=4d5e\r\nMessageReaded=no\r\n"
 DATA = {
@@ -114,9 +116,20 @@ class Installer(unittest.TestCase):
             self.assertEqual(after["tips.txt"], f.read())
         self.assertIsNotNone(self.shortcuts()["Programs/StartUp"], "the update dropped the start-up shortcut")
 
-        # An update while the checker runs ends it the way Exit does: it
-        # writes its read marks (here the earlier run's, which it still holds).
+        # A checker that cannot end (a dialog of it is open) is never killed:
+        # a silent setup gives up and changes nothing.
         app, main = self.start_checker()
+        main.command(ABOUT)
+        about = self.reg.wait_window(title="About", timeout=30)
+        setup = self.session.start(self.setup, args=["/S"])
+        self.assertNotEqual(setup.wait_exit(300), 0)
+        self.assertTrue(app.running())
+        self.assertEqual(contents(self.folder), after)
+        about.child(id=1).click()
+        about.wait_gone()
+
+        # Once it can, an update while the checker runs ends it the way Exit
+        # does: it writes its read marks (the earlier run's, which it holds).
         os.remove(os.path.join(self.folder, MARKS))
         self.install()
         self.assertEqual(app.wait_exit(30), 0)
@@ -163,6 +176,10 @@ class Installer(unittest.TestCase):
                 self.assertLess(len(installed[name]), len(built), name)
             else:
                 self.assertEqual(installed[name], built, name)
+        # The portable archive holds the same files in a folder of its own.
+        with zipfile.ZipFile(os.path.join(DIST, "kestrix-%s.zip" % version())) as archive:
+            packed = {n: archive.read(n) for n in archive.namelist() if not n.endswith("/")}
+        self.assertEqual(packed, {"Kestrix/" + n: installed[n] for n in PROGRAMS})
 
         entry = self.reg.reg_key(UNINSTALL)["values"]
         self.assertEqual(entry["DisplayName"]["data"], "Kestrix")
