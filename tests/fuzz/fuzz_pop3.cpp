@@ -1,12 +1,14 @@
 // What a POP3 server feeds a check: any bytes, cut into any pieces, read as
-// one-line and multi-line answers, then split as LIST and TOP answers and
-// taken as an APOP greeting. Nothing reads outside its input, the pieces
+// one-line and multi-line answers, then split as LIST, UIDL, CAPA and TOP
+// answers and taken as an APOP greeting. Nothing reads outside its input, the pieces
 // never change the answer, and the parts found lie within it.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "mail/Account.h"
+#include "mail/HeaderCache.h"
 #include "mail/Pop3Session.h"
 #include "mail/Transport.h"
 #include "tests/unit/mail/FakeStream.h"
@@ -53,6 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parseListing(bytes).size() != lineEnds) __builtin_trap();
     for (std::string_view line : splitAnswerLines(bytes))
         if (!inside(line, bytes)) __builtin_trap();
+    std::unordered_map<int32_t, std::string_view> ids;
+    if (parseUidListing(bytes, ids)) {
+        if (ids.size() > lineEnds) __builtin_trap();
+        for (const auto& [number, id] : ids)
+            if (!inside(id, bytes) || id.empty() || id.size() > 70) __builtin_trap();
+    }
+    parseCapabilities(bytes);
 
     bool hasStamp = false;
     std::string digest = apopDigest(bytes.substr(0, bytes.find("\r\n")), "secret", hasStamp);
