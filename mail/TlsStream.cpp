@@ -67,6 +67,21 @@ bool mayStartRecord(const char* p, size_t n) {
     return type >= 20 && type <= 23 && (n < 2 || p[1] == 3);
 }
 
+// What is wrong with the records that [p, p + n) starts with, as a reason's
+// message id; 0 when nothing is yet. Bytes that are no TLS end the
+// connection at once instead of leaving it waiting for a length they made up.
+uint32_t framingProblem(const char* p, size_t n) {
+    size_t at = 0;
+    while (at < n) {
+        if (!mayStartRecord(p + at, n - at)) return MSG_TlsReasonNotTls;
+        if (n - at < 5) break;
+        size_t length = recordLength(p + at);
+        if (length > TlsStream::kMaxRecord) return MSG_TlsReasonRecordTooLarge;
+        at += length;
+    }
+    return 0;
+}
+
 std::wstring wide(const std::string& text) {
     int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     if (n <= 0) return {};
@@ -203,11 +218,8 @@ StreamResult TlsStream::handshake() {
         if (received > kMaxHandshake)
             return fail(TlsFailure::Handshake,
                         formatMessage(MSG_TlsReasonTooLarge, {std::to_string(kMaxHandshake >> 10)}));
-        // A record longer than TLS allows is not waited for.
-        if (!mayStartRecord(rx_.data(), rxUsed_))
-            return fail(TlsFailure::Handshake, formatMessage(MSG_TlsReasonNotTls));
-        if (rxUsed_ >= 5 && recordLength(rx_.data()) > kMaxRecord)
-            return fail(TlsFailure::Handshake, formatMessage(MSG_TlsReasonRecordTooLarge));
+        if (uint32_t problem = framingProblem(rx_.data(), rxUsed_))
+            return fail(TlsFailure::Handshake, formatMessage(problem));
     }
 }
 
@@ -289,10 +301,9 @@ StreamResult TlsStream::receive(char* data, size_t size) {
         }
         size_t pending = rxUsed_ - rxStart_;
         char* record = rx_.data() + rxStart_;
-        if (!mayStartRecord(record, pending))
-            return fail(TlsFailure::Broken, formatMessage(MSG_TlsReasonNotTls));
-        if (pending >= 5 && recordLength(record) > kMaxRecord)
-            return fail(TlsFailure::Broken, formatMessage(MSG_TlsReasonRecordTooLarge));
+        // The record at the front only: the ones behind it are checked there.
+        if (uint32_t problem = framingProblem(record, std::min<size_t>(pending, 5)))
+            return fail(TlsFailure::Broken, formatMessage(problem));
         if (pending >= 5 && pending >= recordLength(record)) {
             // Decrypted in place: the plain bytes stay inside the record.
             SecBuffer b[4] = {{static_cast<ULONG>(pending), SECBUFFER_DATA, record},

@@ -129,10 +129,11 @@ class ScriptedServer:
         except (OSError, _Closed):
             pass
         finally:
-            try:
-                conn.close()
-            except OSError:
-                pass
+            for c in {conn, session.conn, session.raw}:
+                try:
+                    c.close()
+                except OSError:
+                    pass
 
 
 class _Closed(Exception):

@@ -138,7 +138,7 @@ class AgainstAScriptedServer(unittest.TestCase):
                 ("closed", ["DRAIN", "CLOSE"], "closed the connection during the handshake"),
                 ("plain text", ["S:+OK POP3 server ready", "HANG"], "the server does not answer in TLS"),
                 ("random bytes after a record header", ["DRAIN", "RAW:\x16\x03\x03\x01\x00" + garbage, "HANG"],
-                 "could not be made: error 0x"),
+                 "could not be made: "),
                 ("oversized record", ["DRAIN", "RAW:\x16\x03\x03\xff\xff", "HANG"],
                  "record larger than allowed"),
                 ("oversized record after the handshake",

@@ -201,7 +201,6 @@ bool parseArgs(int argc, char** argv, Options& o) {
             if (!parseFingerprint(take(), digest)) return false;
             o.info.trustedCertificate = fingerprintHex(digest);
             o.trustGiven = true;
-            return false;
         } else if (a == "--server") {
             o.info.server = take();
             o.serverGiven = true;
