@@ -40,6 +40,11 @@ void Account::clearError() {
     std::lock_guard<std::mutex> hold(statusLock_);
     status_.lastError = 0;
     status_.errorText.clear();
+    status_.refusedCertificate.clear();
+}
+
+void Account::setRefusedCertificate(const std::string& fingerprint) {
+    set(&AccountStatus::refusedCertificate, fingerprint);
 }
 
 std::string Account::recordError(uint32_t id, const std::string& text) {

@@ -39,6 +39,11 @@ constexpr SortKind kSortBySubject = MSG_ColSubject;
 constexpr SortKind kSortByDate = MSG_ColDate;
 constexpr SortKind kSortBySize = MSG_ColSize;
 
+// How the connection to the server is protected: not at all, by TLS started
+// with STLS on the POP3 port, or by TLS from the first byte on a port of its
+// own. Stored in the registry as these numbers.
+enum class SecureConnection : uint32_t { None = 0, Stls = 1, Tls = 2 };
+
 // The connection part of an account: what the account dialog, the wizard and
 // the import produce.
 struct AccountInfo {
@@ -48,6 +53,10 @@ struct AccountInfo {
     std::string password;
     std::string server;
     bool secureAuth = true;  // APOP first, then USER/PASS
+    SecureConnection secureConnection = SecureConnection::None;
+    // The SHA-256 of the server certificate the user chose to trust, as
+    // stored (hex); that certificate is accepted whatever its chain says.
+    std::string trustedCertificate;
 
     void reset() { *this = AccountInfo(); }
 };
@@ -78,6 +87,9 @@ struct AccountStatus {
     uint32_t unreadCount = 0;
     int64_t lastCheck = 0;     // start, and after success the end, of the last check
     uint64_t mailboxSize = 0;  // sum of the listed sizes of the last good check
+    // The SHA-256 (hex) of the server certificate that the last check
+    // refused as not trusted; empty when it refused none.
+    std::string refusedCertificate;
     bool neverChecked = true;
 };
 
@@ -104,8 +116,9 @@ public:
     // Replaces the error text (a refused answer, what a closing server sent).
     void setErrorText(const std::string& text);
     void clearErrorText();
-    // lastError and errorText both cleared: a new attempt begins.
+    // lastError, errorText and refusedCertificate cleared: a new attempt begins.
     void clearError();
+    void setRefusedCertificate(const std::string& fingerprint);
     // Records a reported error: `id` becomes lastError, and `text` the error
     // text unless one is there already (the first error of a check stays).
     // Returns the error text as it now is.

@@ -35,6 +35,18 @@ bool knownDeletionMode(uint32_t v) {
     return false;
 }
 
+// A stored mode this version does not know is taken as TLS: an account must
+// never fall back to sending its password in the clear.
+SecureConnection secureConnectionOf(uint32_t v) {
+    switch (static_cast<SecureConnection>(v)) {
+    case SecureConnection::None:
+    case SecureConnection::Stls:
+        return static_cast<SecureConnection>(v);
+    default:
+        return SecureConnection::Tls;
+    }
+}
+
 }  // namespace
 
 void saveRecord(const Account& account, FieldWriter& file) {
@@ -153,6 +165,8 @@ void saveOptions(Registry& registry, const Account& account) {
         key.writeNumber("SortKind", account.sortKind);
         key.writeNumber("SortOrder", account.sortOrder);
         key.writeNumber("CheckOnlyManually", account.checkOnlyManually);
+        key.writeNumber("SecureConnection", static_cast<uint32_t>(account.secureConnection));
+        key.writeString("TrustedCertificate", account.trustedCertificate);
     } catch (...) {
         logUnexpected(3);
     }
@@ -178,6 +192,8 @@ void loadOptions(Registry& registry, Account& account, const std::string& defaul
             key.readNumber("SortKind", account.sortKind);
             key.readNumber("SortOrder", account.sortOrder);
             key.readFlag("CheckOnlyManually", account.checkOnlyManually, FlagRule::NonZeroIsTrue);
+            if (key.readNumber("SecureConnection", v)) account.secureConnection = secureConnectionOf(v);
+            key.readString("TrustedCertificate", account.trustedCertificate);
         }
         if (account.soundFile.empty()) account.soundFile = defaultSoundFile;
     } catch (...) {

@@ -41,6 +41,30 @@ std::vector<std::string_view> splitAnswerLines(std::string_view answer) {
     return lines;
 }
 
+bool Capabilities::has(std::string_view name) const {
+    for (const std::string& line : lines) {
+        std::string_view word(line);
+        word = word.substr(0, word.find(' '));
+        if (equalsNoCase(word, name)) return true;
+    }
+    return false;
+}
+
+Capabilities parseCapabilities(std::string_view answer) {
+    Capabilities caps;
+    if (answer.compare(0, 3, "+OK") != 0) return caps;
+    caps.answered = true;
+    for (std::string_view line : splitAnswerLines(answer)) {
+        if (caps.lines.size() == Capabilities::kMaxLines) break;
+        line = trim(line);
+        if (!line.empty()) caps.lines.emplace_back(line.substr(0, Capabilities::kMaxLine));
+    }
+    caps.stls = caps.has("STLS");
+    caps.pipelining = caps.has("PIPELINING");
+    caps.uidl = caps.has("UIDL");
+    return caps;
+}
+
 std::string apopDigest(std::string_view greeting, std::string_view password, bool& hasStamp) {
     size_t open = greeting.find('<');
     size_t close = open == std::string_view::npos ? open : greeting.find('>', open);
@@ -69,15 +93,17 @@ bool Pop3Session::connectAndLogin() {
         account_.clearError();
         bool ok;
         if (account_.secureAuth)
-            ok = (transport_.hookup() && loginApop()) ||
-                 (!transport_.stopped() && transport_.hookup() && loginUser());
+            ok = (open() && loginApop()) || (!transport_.stopped() && !transport_.securityFailed() && open() && loginUser());
         else
-            ok = transport_.hookup() && loginUser();
+            ok = open() && loginUser();
         if (ok) {
             eventLog().log("Connect to mail_server: account=%s server=%s user=%s: OK", name, server, user);
             return true;
         }
         eventLog().log("Connect to mail_server: account=%s server=%s user=%s: ERR", name, server, user);
+        // Another attempt meets the same certificate, or the same server
+        // without STLS.
+        if (transport_.securityFailed()) return false;
         if (transport_.stopped() || !transport_.pause(retryPauseMs)) return false;  // asked to stop
     }
     return false;
@@ -90,15 +116,50 @@ void Pop3Session::quitAfterRefusal() {
     if (account_.lastError() == MSG_ConnectionClosed) account_.clearErrorText();
 }
 
-bool Pop3Session::loginApop() {
-    eventLog().log("Secure login: account=%s", account_.name.c_str());
-    if (!transport_.readAnswer()) return false;
+bool Pop3Session::open() {
+    greeting_.clear();
+    if (!transport_.hookup() || !transport_.readAnswer()) return false;
     if (!transport_.answerIsOk()) {
         transport_.closeConnection();
         return false;
     }
+    greeting_ = transport_.answer();
+    return account_.secureConnection != SecureConnection::Stls || startTls();
+}
+
+Capabilities Pop3Session::requestCapabilities() {
+    if (!transport_.request("CAPA") || !transport_.readMultiAnswer()) return {};
+    return parseCapabilities(transport_.answer());
+}
+
+void Pop3Session::refuseInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site) {
+    // Said goodbye to first, so that what the server does with QUIT cannot
+    // take the place of the reason.
+    if (transport_.request("QUIT")) transport_.readAnswer();
+    transport_.closeConnection();
+    account_.clearError();
+    transport_.reportInsecure(id, inserts, site);
+}
+
+bool Pop3Session::startTls() {
+    Capabilities caps = requestCapabilities();
+    if (!transport_.stream().isOpen()) return false;
+    if (!caps.stls) {
+        refuseInsecure(MSG_NoStls, {}, 21);
+        return false;
+    }
+    if (!transport_.request("STLS") || !transport_.readAnswer()) return false;
+    if (transport_.answer().compare(0, 3, "+OK") != 0) {
+        refuseInsecure(MSG_StlsRefused, {transport_.answer()}, 22);
+        return false;
+    }
+    return transport_.secure();
+}
+
+bool Pop3Session::loginApop() {
+    eventLog().log("Secure login: account=%s", account_.name.c_str());
     bool hasStamp = false;
-    std::string digest = apopDigest(transport_.answer(), account_.password, hasStamp);
+    std::string digest = apopDigest(greeting_, account_.password, hasStamp);
     if (!hasStamp) {
         quitAfterRefusal();
     } else {
@@ -115,8 +176,7 @@ bool Pop3Session::loginApop() {
 
 bool Pop3Session::loginUser() {
     eventLog().log("Non secure login: account=%s", account_.name.c_str());
-    bool ok = transport_.readAnswer() && transport_.answerIsOk() &&
-              transport_.request("USER %s", account_.user.c_str()) && transport_.readAnswer() &&
+    bool ok = transport_.request("USER %s", account_.user.c_str()) && transport_.readAnswer() &&
               transport_.answerIsOk() && transport_.request("PASS %s", account_.password.c_str()) &&
               transport_.readAnswer();
     if (ok && transport_.answerIsOk()) return true;

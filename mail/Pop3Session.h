@@ -1,7 +1,9 @@
 // One check's POP3 dialogue with an account's server: login (APOP, then
-// USER/PASS), LIST, TOP for every message, deletions, QUIT.
+// USER/PASS), LIST, TOP for every message, deletions, QUIT. With STLS asked
+// for, CAPA and STLS come before any credential.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -9,6 +11,23 @@
 #include "mail/Account.h"
 #include "mail/CheckHooks.h"
 #include "mail/Transport.h"
+
+// A CAPA answer: every capability line the server listed (bounded), and the
+// ones the check acts on.
+struct Capabilities {
+    static constexpr size_t kMaxLines = 64;   // lines past these are not kept
+    static constexpr size_t kMaxLine = 256;   // nor bytes past these in a line
+
+    bool answered = false;  // +OK: the server knows CAPA
+    bool stls = false, pipelining = false, uidl = false;
+    std::vector<std::string> lines;
+    // Whether a line's first word is `name`, without regard to case.
+    bool has(std::string_view name) const;
+};
+
+// The capabilities of a multi-line CAPA answer (status line included); a
+// refusal lists none.
+Capabilities parseCapabilities(std::string_view answer);
 
 class Pop3Session {
 public:
@@ -25,9 +44,15 @@ public:
     // QUIT. False when DELEs were sent and the server did not acknowledge
     // QUIT: it commits them only then, so they may not have happened.
     bool quit();
+    // Connects, reads the greeting and, when the account asks for it,
+    // secures the connection; true when a login may follow.
+    bool open();
+    // Logins on an opened connection.
     bool loginApop();
     bool loginUser();
     bool deleteMessage(int number);
+    // CAPA; a refusal or a failure lists nothing (the transport has the error).
+    Capabilities requestCapabilities();
 
     unsigned retryPauseMs = 10000;
 
@@ -47,6 +72,8 @@ private:
     bool deleteIfMarked(int number, Message& message);
     bool autoDeleteFiltered(int number, Message& message);
     void quitAfterRefusal();
+    bool startTls();
+    void refuseInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site);
 
     Account& account_;
     Transport& transport_;
@@ -54,6 +81,7 @@ private:
     CheckWait& wait_;
     bool dontCalcDeleted_;
     bool deletionsSent_ = false;
+    std::string greeting_;  // of the current connection, for the APOP stamp
     std::unordered_map<uint32_t, const Message*> previous_;  // first message of the earlier list per CRC
 };
 

@@ -8,6 +8,7 @@
 
 #include "core/EventLog.h"
 #include "mail/Account.h"
+#include "mail/TlsTrust.h"
 
 namespace {
 
@@ -24,6 +25,9 @@ enum Site {
     kSiteRead = 7,
     kSiteTooLong = 8,
     kSiteTooSlow = 9,
+    kSiteSecure = 10,
+    kSiteSecureRead = 11,
+    kSiteSecureSend = 12,
 };
 
 }  // namespace
@@ -71,12 +75,32 @@ bool Transport::hookup() {
     eventLog().log("hookup: account=%s", account_.name.c_str());
     touch();
     StreamResult r = stream_.connect(account_.address);
-    if (r.kind == StreamResult::Ok) return true;
+    if (r.kind == StreamResult::Ok) return account_.secureConnection != SecureConnection::Tls || secure();
     // A stop ends the attempt silently; a refused connection is an error.
-    if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, kSiteConnect);
-    else if (r.kind == StreamResult::Closed) closedByServer(kSiteConnect);
-    else if (r.kind == StreamResult::Stopped) stopped_ = true;
+    failIo(r, kSiteConnect);
     return false;
+}
+
+bool Transport::secure() {
+    eventLog().log("Secure connection: account=%s server=%s", account_.name.c_str(), account_.server.c_str());
+    touch();
+    // The handshake is one step: only its end renews the deadline, so a
+    // server that trickles its handshake runs out of time.
+    rx_.clear();
+    StreamResult r = stream_.secure();
+    if (r.kind == StreamResult::Ok) {
+        eventLog().log("Secure connection: account=%s: OK", account_.name.c_str());
+        touch();
+        return true;
+    }
+    stream_.close();
+    failIo(r, kSiteSecure);
+    return false;
+}
+
+void Transport::reportInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site) {
+    securityFailed_ = true;
+    reportError(id, inserts, kModule, site);
 }
 
 bool Transport::request(const char* format, ...) {
@@ -106,7 +130,7 @@ bool Transport::request(const char* format, ...) {
         return true;
     }
     stream_.close();
-    failIo(r, kSiteSend);
+    failIo(r, r.kind == StreamResult::Insecure ? kSiteSecureSend : kSiteSend);
     return false;
 }
 
@@ -165,7 +189,7 @@ bool Transport::read(bool multiLine) {
             reportError(MSG_AnswerTooSlow, {std::to_string(unrenewed_), std::to_string(account_.checkTimeout)},
                         kModule, kSiteTooSlow);
         } else {
-            failIo(r, kSiteRead);
+            failIo(r, r.kind == StreamResult::Insecure ? kSiteSecureRead : kSiteRead);
         }
         return false;
     }
@@ -175,6 +199,21 @@ void Transport::failIo(const StreamResult& r, int site) {
     if (r.kind == StreamResult::Failed) reportError(MSG_NetworkError, r.code, kModule, site);
     else if (r.kind == StreamResult::Closed) closedByServer(site);
     else if (r.kind == StreamResult::Stopped) stopped_ = true;  // asked to end: no error of the check
+    else if (r.kind == StreamResult::Insecure) failSecure(site);
+}
+
+void Transport::failSecure(int site) {
+    const TlsFailure& why = stream_.tlsFailure();
+    // A stream that could not even say why: the system's code for a missing function.
+    std::string reason = why.reason.empty() ? formatMessage(MSG_TlsReasonError, {hexCode(0x80090302)}) : why.reason;
+    if (why.kind == TlsFailure::Untrusted) {
+        Sha256Digest digest{};
+        std::string shown = parseFingerprint(why.fingerprint, digest) ? fingerprintText(digest) : why.fingerprint;
+        account_.setRefusedCertificate(why.fingerprint);
+        reportInsecure(MSG_TlsUntrusted, {reason, shown}, site);
+    } else {
+        reportInsecure(why.kind == TlsFailure::Broken ? MSG_TlsFailed : MSG_TlsHandshakeFailed, {reason}, site);
+    }
 }
 
 void Transport::closedByServer(int site) {

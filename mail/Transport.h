@@ -34,7 +34,16 @@ public:
     Transport(Account& account, ByteStream& stream, CheckGate& gate);
 
     bool lookup();
+    // Connects; for an account on TLS from the first byte, also secures.
     bool hookup();
+    // Secures the open connection (the handshake and the certificate check).
+    // Whatever was received before is dropped: no answer read afterwards can
+    // hold bytes that came unprotected. On failure the connection is closed.
+    bool secure();
+    // The check failed for its security (TLS, STLS, the certificate): trying
+    // the login again cannot help.
+    bool securityFailed() const { return securityFailed_; }
+    void reportInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site);
     bool request(const char* format, ...) __attribute__((format(printf, 2, 3)));
     bool readAnswer() { return read(false); }
     bool readMultiAnswer() { return read(true); }
@@ -63,6 +72,7 @@ public:
 private:
     bool read(bool multiLine);
     void failIo(const StreamResult& r, int site);
+    void failSecure(int site);
     void closedByServer(int site);
     void keepErrorAnswer();
 
@@ -73,6 +83,7 @@ private:
     std::string answer_;  // the last complete answer
     size_t unrenewed_ = 0;  // bytes received since the deadline was last renewed
     bool stopped_ = false;
+    bool securityFailed_ = false;
 };
 
 // A multi-line answer without its byte-stuffing: a line that starts with

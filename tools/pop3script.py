@@ -9,6 +9,8 @@ n-th script; past the last, the last one again). A script is either
     "RAW:text"    send text as it is
     "R" / "R:X"   read one command line and record it (X: expected prefix,
                   only documented; the transcript is what tests check)
+    "DRAIN"       read whatever bytes come next (a TLS client's hello), unrecorded
+    "UNDER:text"  send text as it is beneath TLS, on the connection itself
     "BIG:n"       send n bytes of filler lines, no end mark
     "TRICKLE:n:r" send n bytes of filler lines at r bytes a second, no end mark
     "SLEEP:ms"    pause
@@ -19,9 +21,12 @@ n-th script; past the last, the last one again). A script is either
     {"greeting": "+OK ready <1.2@host>",      # default has an APOP stamp
      "user": "u", "password": "p",             # checked by USER/PASS and APOP
      "messages": ["From: a\\r\\n\\r\\nbody", ...],
-     "rules": {"TOP 2": ["CLOSE"], "LIST": ["S:-ERR busy"]}}
+     "rules": {"TOP 2": ["CLOSE"], "LIST": ["S:-ERR busy"]},
+     "tls": "/folder/with/cert.pem+key.pem",  # CAPA lists STLS, STLS secures
+     "implicit": True}                          # TLS from the first byte
   A rule's key is matched against the start of the command line (case-blind);
-  its steps run instead of the normal answer.
+  its steps run instead of the normal answer. Commands that came over TLS
+  are recorded as the others.
 
 Every command received is recorded with its connection number (from 1) and
 the time in seconds since the server started.
@@ -41,6 +46,7 @@ import hashlib
 import json
 import os
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -123,10 +129,11 @@ class ScriptedServer:
         except (OSError, _Closed):
             pass
         finally:
-            try:
-                conn.close()
-            except OSError:
-                pass
+            for c in {conn, session.conn, session.raw}:
+                try:
+                    c.close()
+                except OSError:
+                    pass
 
 
 class _Closed(Exception):
@@ -137,6 +144,7 @@ class _Session:
     def __init__(self, server, conn, number):
         self.server, self.conn, self.number = server, conn, number
         self.buffer = b""
+        self.raw = conn  # the connection beneath TLS
 
     def record(self, line):
         with self.server.lock:
@@ -166,6 +174,12 @@ class _Session:
                 self.send(arg)
             elif kind == "R":
                 self.read_line()
+            elif kind == "DRAIN":
+                if not self.buffer and not self.conn.recv(65536):
+                    raise _Closed()
+                self.buffer = b""
+            elif kind == "UNDER":
+                self.raw.sendall(arg.encode("latin-1"))
             elif kind == "BIG":
                 self.send_filler(int(arg))
             elif kind == "TRICKLE":
@@ -209,7 +223,17 @@ class _Session:
             except socket.timeout:
                 continue
 
+    def start_tls(self, folder):
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem"))
+        self.raw = socket.socket(fileno=os.dup(self.conn.fileno()))
+        self.conn = ctx.wrap_socket(self.conn, server_side=True)
+        self.buffer = b""  # nothing that came before is read as protected
+
     def respond(self, cfg):
+        tls = cfg.get("tls")
+        if tls and cfg.get("implicit"):
+            self.start_tls(tls)
         stamp = "<%d.%d@kxtest>" % (os.getpid(), self.number)
         greeting = cfg.get("greeting", "+OK POP3 ready " + stamp)
         self.send(greeting + "\r\n")
@@ -259,6 +283,11 @@ class _Session:
                     self.send("+OK deleted\r\n")
                 except ValueError:
                     self.send("-ERR\r\n")
+            elif verb == "CAPA" and tls:
+                self.send("+OK\r\nTOP\r\nUIDL\r\nUSER\r\n" + ("" if cfg.get("implicit") else "STLS\r\n") + ".\r\n")
+            elif verb == "STLS" and tls and not cfg.get("implicit"):
+                self.send("+OK Begin TLS\r\n")
+                self.start_tls(tls)
             elif verb == "NOOP":
                 self.send("+OK\r\n")
             elif verb == "QUIT":

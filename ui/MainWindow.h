@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "framework/CommandTable.h"
 #include "framework/Dialog.h"
@@ -116,6 +119,10 @@ private:
     void cmdMove(UINT id);
     void cmdRemove(UINT);
     void cmdViewErrors(UINT);
+    // Asks whether to trust the certificate that the account's last check
+    // refused. At a report (`asked` false) only once per account and
+    // certificate, and not over another modal window.
+    void offerTrust(uint32_t id, bool asked);
     void cmdDeleteAll(UINT);
     void cmdDelMsgs(UINT);
     void cmdMessages(UINT id);
@@ -136,6 +143,7 @@ private:
     Registry& registry_;
     std::span<const ExtraCommand> extra_;
     std::unique_ptr<Controller> engine_;
+    std::set<std::pair<uint32_t, std::string>> trustOffered_;  // account id, certificate
     MainToolbar toolbar_;
     PaneSplitter splitter_;
     HWND status_ = nullptr;

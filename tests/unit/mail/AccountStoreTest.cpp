@@ -128,7 +128,7 @@ TEST_F(AccountFileTest, FailedSaveShowsTheSystemErrorAndLeavesNoTemporaryFile) {
 }
 
 // Every option under the name the registry has always held it by, both ways.
-TEST(AccountOptions, ElevenValuesUnderTheirNames) {
+TEST(AccountOptions, EveryValueUnderItsName) {
     struct Value {
         const char* name;
         uint32_t number;  // for the texts: none
@@ -139,7 +139,8 @@ TEST(AccountOptions, ElevenValuesUnderTheirNames) {
         {"MsgLinesNum", 7, nullptr},         {"CheckMailboxSize", 1, nullptr},
         {"MailboxBound", 123456, nullptr},   {"LaunchFile", 0, "C:\\clean.bat"},
         {"SortKind", kSortBySize, nullptr},  {"SortOrder", 1, nullptr},
-        {"CheckOnlyManually", 1, nullptr},
+        {"CheckOnlyManually", 1, nullptr},   {"SecureConnection", 1, nullptr},
+        {"TrustedCertificate", 0, "AB:cd:01"},
     };
     auto expectOptions = [](const Account& a) {
         EXPECT_EQ(a.state(), AccountState::Disabled);
@@ -153,6 +154,8 @@ TEST(AccountOptions, ElevenValuesUnderTheirNames) {
         EXPECT_EQ(a.sortKind, kSortBySize);
         EXPECT_EQ(a.sortOrder, 1u);
         EXPECT_TRUE(a.checkOnlyManually);
+        EXPECT_EQ(a.secureConnection, SecureConnection::Stls);
+        EXPECT_EQ(a.trustedCertificate, "AB:cd:01");
     };
     MemoryRegistry written;
     for (const Value& v : values) {
@@ -183,13 +186,15 @@ TEST(AccountOptions, ElevenValuesUnderTheirNames) {
 }
 
 // Any number but 0 switches an account option on; 0 leaves a disabled
-// account disabled; an unknown deletion mode keeps the default.
+// account disabled; an unknown deletion mode keeps the default, an unknown
+// secure-connection mode is TLS (never the clear).
 TEST(AccountOptions, StoredNumbersOtherThanZeroAndOne) {
     MemoryRegistry reg;
     for (const char* flag : {"SecureAuth", "CheckMailboxSize", "CheckOnlyManually"})
         reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), flag, 2);
     reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), "DisableChecking", 0);
     reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), "MsgDeletion", 12345);
+    reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), "SecureConnection", 3);
     Account a;
     a.name = "Work";
     a.secureAuth = false;
@@ -198,6 +203,7 @@ TEST(AccountOptions, StoredNumbersOtherThanZeroAndOne) {
     EXPECT_TRUE(a.secureAuth && a.checkMailboxSize && a.checkOnlyManually);
     EXPECT_EQ(a.state(), AccountState::Disabled);
     EXPECT_EQ(a.msgDeletion, DeletionMode::With);
+    EXPECT_EQ(a.secureConnection, SecureConnection::Tls);
     EXPECT_EQ(a.soundFile, "d.wav");
 }
 

@@ -1,6 +1,7 @@
 // Doubles of what a check talks to. FakeStream: a scripted byte stream, each
 // connect opens the next connection of the script, whose chunks are handed
-// out one per receive, then its events. FakeWait: a stop request the test
+// out one per receive, then its events; securing it answers `secureResult`
+// and shows as "<TLS>" among the lines sent. FakeWait: a stop request the test
 // sets. CountingGate: counts the renewals of the silence deadline.
 #pragma once
 #include <deque>
@@ -22,6 +23,8 @@ public:
     int pauses = 0, connects = 0;
     unsigned lastPause = 0;
     bool stopPauses = false;
+    StreamResult secureResult = StreamResult::ok();
+    TlsFailure failure;
 
     FakeConnection& add(std::vector<std::string> replies = {}) {
         script.push_back({});
@@ -59,6 +62,11 @@ public:
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     bool pause(unsigned ms) override { return ++pauses, lastPause = ms, !stopPauses; }
+    StreamResult secure() override {
+        sent.push_back("<TLS>");
+        return secureResult;
+    }
+    const TlsFailure& tlsFailure() const override { return failure; }
 
 private:
     int current_ = -1;

@@ -239,3 +239,89 @@ TEST(Pop3Session, DeletionModesDecideWhichMarkedMessagesGo) {
             EXPECT_EQ(m->deleted(), m->subject() != "one" || row.earlierA[0].marked) << m->subject();
     }
 }
+
+TEST(Pop3Session, CapabilitiesAreReadLineByLineAndBounded) {
+    std::string many = "+OK\r\n";
+    for (size_t i = 0; i < Capabilities::kMaxLines; ++i) many += "X-CAP" + std::to_string(i) + "\r\n";
+    many += "STLS";
+    struct Row {
+        std::string answer;
+        bool answered, stls, pipelining, uidl;
+        size_t lines;
+    } rows[] = {
+        {"+OK Capability list follows\r\nTOP\r\nUIDL\r\nSTLS\r\nPIPELINING\r\nSASL PLAIN", true, true, true, true, 5},
+        {"+OK\r\nstls\r\n  uidl  \r\nSASL STLS PIPELINING", true, true, false, true, 3},  // words after the first are arguments
+        {"+OK\r\nSTLSX\r\nUIDL-ISH\r\n\r\nPIPELINING", true, false, true, false, 3},
+        {"+OK", true, false, false, false, 0},
+        {"-ERR unknown command", false, false, false, false, 0},
+        {"", false, false, false, false, 0},
+        {many, true, false, false, false, Capabilities::kMaxLines},  // a STLS past the kept lines does not count
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.answer.substr(0, 60));
+        Capabilities c = parseCapabilities(r.answer);
+        EXPECT_EQ(c.answered, r.answered);
+        EXPECT_EQ(c.stls, r.stls);
+        EXPECT_EQ(c.pipelining, r.pipelining);
+        EXPECT_EQ(c.uidl, r.uidl);
+        EXPECT_EQ(c.lines.size(), r.lines);
+    }
+    Capabilities c = parseCapabilities("+OK\r\nIMPLEMENTATION " + std::string(5000, 'x'));
+    ASSERT_EQ(c.lines.size(), 1u);
+    EXPECT_EQ(c.lines[0].size(), Capabilities::kMaxLine);
+    EXPECT_TRUE(c.has("implementation"));
+}
+
+// With STLS asked for, nothing of the login leaves before the connection is
+// secured, and a failure of that kind is not tried again.
+TEST(Pop3Session, SecureConnectionsComeBeforeAnyCredential) {
+    const std::string kCapa = "+OK\r\nUIDL\r\nSTLS\r\n.\r\n";
+    TlsFailure untrusted{TlsFailure::Untrusted, "unknown issuer", std::string(64, 'a')};
+    struct Row {
+        const char* what;
+        SecureConnection mode;
+        std::vector<std::string> replies;
+        StreamResult secured;
+        bool ok;
+        std::vector<std::string> sent;
+        uint32_t error;
+    } rows[] = {
+        {"STLS then APOP", SecureConnection::Stls, {kGreeting, kCapa, "+OK begin\r\n", "+OK\r\n"}, StreamResult::ok(),
+         true, {"CAPA", "STLS", "<TLS>", kApop}, 0},
+        // Whatever came with the STLS answer is no answer to the login.
+        {"bytes before the handshake are dropped", SecureConnection::Stls,
+         {kGreeting, kCapa, "+OK begin\r\n+OK logged in\r\n", "-ERR bad\r\n"}, StreamResult::ok(), true,
+         {"CAPA", "STLS", "<TLS>", kApop, "QUIT", "CAPA", "STLS", "<TLS>", "USER mrose"}, 0},
+        {"STLS not listed", SecureConnection::Stls, {kGreeting, "+OK\r\nUIDL\r\n.\r\n", "+OK bye\r\n"},
+         StreamResult::ok(), false, {"CAPA", "QUIT"}, MSG_NoStls},
+        {"CAPA unknown", SecureConnection::Stls, {kGreeting, "-ERR what?\r\n", "+OK bye\r\n"}, StreamResult::ok(),
+         false, {"CAPA", "QUIT"}, MSG_NoStls},
+        {"STLS refused", SecureConnection::Stls, {kGreeting, kCapa, "-ERR not now\r\n"}, StreamResult::ok(), false,
+         {"CAPA", "STLS", "QUIT"}, MSG_StlsRefused},
+        {"certificate refused after STLS", SecureConnection::Stls, {kGreeting, kCapa, "+OK begin\r\n"},
+         StreamResult::insecure(), false, {"CAPA", "STLS", "<TLS>"}, MSG_TlsUntrusted},
+        {"TLS from the first byte", SecureConnection::Tls, {kGreeting, "+OK\r\n"}, StreamResult::ok(), true,
+         {"<TLS>", kApop}, 0},
+        {"certificate refused before the greeting", SecureConnection::Tls, {kGreeting}, StreamResult::insecure(),
+         false, {"<TLS>"}, MSG_TlsUntrusted},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        s.account.secureConnection = r.mode;
+        s.stream.add(r.replies);
+        // The APOP fallback to USER/PASS, and two more attempts, would find these.
+        for (int i = 0; i < 6; ++i) s.stream.add({kGreeting, kCapa, "+OK begin\r\n", "+OK\r\n", "+OK\r\n"});
+        s.stream.secureResult = r.secured;
+        s.stream.failure = untrusted;
+        EXPECT_EQ(s.pop.connectAndLogin(), r.ok);
+        ASSERT_GE(s.stream.sent.size(), r.sent.size());
+        EXPECT_EQ(std::vector<std::string>(s.stream.sent.begin(), s.stream.sent.begin() + r.sent.size()), r.sent);
+        if (!r.error) continue;
+        EXPECT_EQ(s.stream.sent, r.sent) << "nothing after the refusal";
+        EXPECT_EQ(s.stream.connects, 1) << "no second attempt";
+        EXPECT_EQ(s.stream.pauses, 0);
+        EXPECT_EQ(s.account.lastError(), r.error);
+        EXPECT_EQ(s.account.status().refusedCertificate, r.error == MSG_TlsUntrusted ? untrusted.fingerprint : "");
+    }
+}
