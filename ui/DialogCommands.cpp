@@ -8,11 +8,13 @@
 #include "ui/ConfirmationDialog.h"
 #include "ui/FirstRunDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/SettingsSheet.h"
 #include "ui/Viewers.h"
 
 void runDialogCommand(MainWindow& window, UINT id) {
     switch (id) {
     case ID_FILTER: runFilterSheet(window.hwnd(), window.engine().filters()); break;
+    case ID_SETTINGS: runSettingsSheet(window); break;
     // The account dialogs, settings, filters, viewers, columns and the
     // message sender are added with their own modules; until then these
     // commands show nothing.
