@@ -53,7 +53,7 @@ std::string programPath() {
 
 std::wstring startupShortcutPath(bool create) {
     PWSTR folder = nullptr;
-    HRESULT hr = SHGetKnownFolderPath(FOLDERID_Startup, create ? KF_FLAG_CREATE : 0, nullptr, &folder);
+    HRESULT hr = SHGetKnownFolderPath(FOLDERID_Startup, create ? DWORD{KF_FLAG_CREATE} : DWORD{0}, nullptr, &folder);
     std::wstring path = SUCCEEDED(hr) && folder ? folder : L"";
     CoTaskMemFree(folder);
     if (path.empty()) {

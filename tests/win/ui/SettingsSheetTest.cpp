@@ -177,8 +177,10 @@ TEST_F(SettingsSheetTest, RunMailerFollowsTheMailClient) {
     EXPECT_TRUE(s.RunMailerAfterNewMail);
 
     open();
+    EXPECT_TRUE(checked(kSystem, IDC_RUN_MAILER_AFTER));
     type(kSystem, IDC_MAIL_CLIENT, "\"C:\\Program Files\\Mail\\mail.exe\" /new");
     EXPECT_TRUE(enabled(kSystem, IDC_RUN_MAILER_AFTER));
+    click(kSystem, IDC_RUN_MAILER_AFTER);
     press(IDOK);
     EXPECT_EQ(stored(&Settings::MailClient), "\"C:\\Program Files\\Mail\\mail.exe\" /new");
     EXPECT_FALSE(s.RunMailerAfterNewMail);
