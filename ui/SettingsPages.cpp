@@ -325,7 +325,7 @@ bool CustomizePage::store() {
 
 // ---- Log
 
-LogPage::LogPage(SettingsContext& context) : SettingsPage(IDD_SETTINGS_LOG, "LogPage", "::/settings.htm", context) {}
+LogPage::LogPage(SettingsContext& context) : SettingsPage(IDD_SETTINGS_LOG, "LogPage", "::/settings.htm#log", context) {}
 
 bool LogPage::onInit() {
     setChecked(IDC_WRITE_LOG, eventLog().writeLog());
