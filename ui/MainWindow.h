@@ -60,6 +60,8 @@ public:
     Tray& tray() { return tray_; }
     // The settings dialog's OK: the tray and the lists' font as the settings say now.
     void settingsApplied();
+    // The account of the selected row; 0 when none is selected.
+    uint32_t selectedAccount() const { return accountsList_.selectedId(); }
 
 private:
     bool onInit() override;
