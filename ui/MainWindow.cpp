@@ -314,13 +314,24 @@ void MainWindow::onInitMenuPopup(HMENU menu) {
 void MainWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
     dpi_ = dpi;
     toolbar_.setDpi(dpi);
-    LOGFONTA stored;
-    std::memcpy(&stored, engine_->settings().Font.data(), sizeof stored);
-    listFont_ = createStoredFont(stored, dpi_);
-    accountsList_.setFont(listFont_.get());
-    messagesList_.setFont(listFont_.get());
+    applyListFont();
     SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::applyListFont() {
+    LOGFONTA stored;
+    std::memcpy(&stored, engine_->settings().Font.data(), sizeof stored);
+    FontHandle font = createStoredFont(stored, dpi_);
+    // The lists take the new font before the old one goes.
+    accountsList_.setFont(font.get());
+    messagesList_.setFont(font.get());
+    listFont_ = std::move(font);
+}
+
+void MainWindow::settingsApplied() {
+    applyListFont();
+    tray_.settingsChanged();
 }
 
 bool MainWindow::onNotify(NMHDR& nm, LRESULT& result) {

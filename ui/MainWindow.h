@@ -60,6 +60,9 @@ public:
     // that list has no column store.
     ColumnsOwner* columnsOwner(UINT command);
     MessagesList& messagesList() { return messagesList_; }
+    Tray& tray() { return tray_; }
+    // The settings dialog's OK: the tray and the lists' font as the settings say now.
+    void settingsApplied();
     // The account of the selected row; 0 when none is selected.
     uint32_t selectedAccount() const { return accountsList_.selectedId(); }
 
@@ -93,6 +96,8 @@ private:
     void onMenuSelect(UINT item, UINT flags, HMENU menu);
     void onInitMenuPopup(HMENU menu);
     void onDpiChanged(UINT dpi, const RECT& suggested);
+    // The lists' font from the Font setting at the window's DPI.
+    void applyListFont();
 
     // Showing and hiding.
     void show();
