@@ -123,6 +123,9 @@ public:
     bool resolved = false;
 
     MessageList messages;  // last good check, or the placeholders of the read-marks file
+    // The read-marks file is there but could not be read: this run never
+    // replaces it, so that the marks it holds are not lost.
+    bool keepMarksFile = false;
     // The list as presented: empty until the first good check.
     const MessageList& currentMessages() const;
 
