@@ -73,7 +73,7 @@ struct AccountOptions {
 struct AccountStatus {
     AccountState state = AccountState::NotStarted;
     uint32_t lastError = 0;    // message id of the last reported error
-    std::string errorText;     // the first error since the last clear, at most 255 characters
+    std::string errorText;     // the first error since the last clear: one line, at most 255 characters
     uint32_t messageCount = 0; // as presented: 0 before the first good check
     uint32_t unreadCount = 0;
     int64_t lastCheck = 0;     // start, and after success the end, of the last check

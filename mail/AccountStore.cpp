@@ -257,9 +257,9 @@ bool deleteOptions(Registry& registry, const std::string& accountName) {
 }
 
 bool loadAccountSet(Registry& registry, AccountList& accounts, bool& dirty, const std::string& defaultSoundFile,
-                    const std::string& dir) {
+                    const std::string& dir, bool* unreadable) {
     size_t first = accounts.size();
-    bool ok = loadAccounts(accounts, dirty, dir);
+    bool ok = loadAccounts(accounts, dirty, dir, unreadable);
     for (size_t i = first; i < accounts.size(); ++i) loadOptions(registry, *accounts[i], defaultSoundFile);
     return ok;
 }

@@ -69,7 +69,7 @@ bool deleteOptions(Registry& registry, const std::string& accountName);
 // their read marks and then their registry options. Returns what
 // loadAccounts returns.
 bool loadAccountSet(Registry& registry, AccountList& accounts, bool& dirty, const std::string& defaultSoundFile,
-                    const std::string& dir = programDirectory());
+                    const std::string& dir = programDirectory(), bool* unreadable = nullptr);
 // The first account of `dir` called `name`, loaded as loadAccountSet does;
 // null when the account file holds none (or none before its damage), or
 // cannot be read (*unreadable then set, as loadAccounts does). The other

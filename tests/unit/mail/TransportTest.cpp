@@ -41,7 +41,7 @@ TEST(Transport, HowAnswersEnd) {
          "-ERR no such message", 0},
         {"empty listing", {"+OK 0 messages\r\n.\r\n"}, StreamResult::closed(), true, true, "+OK 0 messages", 0},
         {"closed mid answer", {"+OK here it comes\r\nFrom: a"}, StreamResult::closed(), true, false,
-         "+OK here it comes\r\nFrom: a", 0},
+         "+OK here it comes  From: a", 0},
         {"closed at once", {}, StreamResult::closed(), false, false, "Connection closed by the mail server.",
          MSG_ConnectionClosed},
         {"stopped: no error", {"+OK par"}, StreamResult::stopped(), false, false, "", 0},
@@ -61,6 +61,29 @@ TEST(Transport, HowAnswersEnd) {
                                                   : w.account.errorText(),
                       r.text);
         }
+    }
+}
+
+// Whatever a server sends, an error text is one line of plain text: a
+// terminal or a status line shows it as text, not as commands or as a
+// second line that looks like success.
+TEST(Transport, ErrorTextsAreOneLineOfPlainText) {
+    struct Row {
+        const char* what;
+        std::string chunk;
+        std::string text;
+    } rows[] = {
+        {"escape sequences", "-ERR \x1b]0;owned\x07\x1b[2J\x7f!\r\n", "-ERR  ]0;owned  [2J !"},
+        {"closed mid answer", "+OK 3 messages\r\n1 10\r\n", "+OK 3 messages  1 10"},
+        {"NUL and tabs", std::string("-ERR a\0b\tc\r\n", 12), "-ERR a b c"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Wire w({r.chunk});
+        if (w.transport.readMultiAnswer()) {
+            EXPECT_FALSE(w.transport.answerIsOk());
+        }
+        EXPECT_EQ(w.account.errorText(), r.text);
     }
 }
 
