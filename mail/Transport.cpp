@@ -105,15 +105,19 @@ bool Transport::sendCommand(char* line, int n, bool clean) {
     }
     touch();
     // A cut command would be a different command (a cut PASS a wrong password).
+    // Either refusal is what the user must change, so its text replaces an
+    // earlier one of the attempt (an APOP refused for the same password).
     if (n < 0 || static_cast<size_t>(n) + 2 >= kCommandBuffer) {
         hopeless_ = true;
         stream_.close();
+        account_.clearErrorText();
         reportError(MSG_CommandTooLong, 0, kModule, kSiteCommandTooLong);
         return false;
     }
     if (!clean || std::strpbrk(line, "\r\n")) {
         hopeless_ = true;
         stream_.close();
+        account_.clearErrorText();
         reportError(MSG_CommandUnsafe, 0, kModule, kSiteCommandUnsafe);
         return false;
     }

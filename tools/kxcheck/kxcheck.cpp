@@ -233,14 +233,6 @@ void applyOverrides(const Options& o, Account& account) {
     if (o.deletionGiven) account.msgDeletion = o.deletion;
 }
 
-// Error boxes of the loaders (a damaged file) go to stderr like every box.
-void showOnConsole(uint32_t id, const std::vector<std::string>& inserts) {
-    std::string text = inserts.empty()     ? formatMessage(id)
-                       : inserts.size() == 1 ? formatMessage(id, {inserts[0]})
-                                             : formatMessage(id, {inserts[0], inserts[1]});
-    showTextBox(nullptr, field(text), MB_OK);
-}
-
 // What a server or a message holds reaches the terminal as text: every
 // control byte (the separators of the output, line ends, escape sequences)
 // shows as a blank.
@@ -248,6 +240,14 @@ std::string field(std::string text) {
     for (char& c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     return text;
+}
+
+// Error boxes of the loaders (a damaged file) go to stderr like every box.
+void showOnConsole(uint32_t id, const std::vector<std::string>& inserts) {
+    std::string text = inserts.empty()     ? formatMessage(id)
+                       : inserts.size() == 1 ? formatMessage(id, {inserts[0]})
+                                             : formatMessage(id, {inserts[0], inserts[1]});
+    showTextBox(nullptr, field(text), MB_OK);
 }
 
 void echoLogLine(const std::string& line) {

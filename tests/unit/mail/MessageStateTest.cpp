@@ -123,8 +123,11 @@ TEST_F(MessageStateFile, AFileThatCannotBeReadIsNeverReplaced) {
         account.messages.push_back(std::make_unique<Message>(5u));
         EXPECT_EQ(saveMessageState(account, d.dir()), !r.kept);
         const std::string path = d.file(name);
-        if (!r.kept) EXPECT_EQ(d.read(name), "MessageCrc32=5\r\nMessageReaded=no\r\n");
-        else if (!std::filesystem::is_directory(path)) EXPECT_EQ(std::filesystem::file_size(path), kMaxDataFileBytes + 1);
+        if (!r.kept) {
+            EXPECT_EQ(d.read(name), "MessageCrc32=5\r\nMessageReaded=no\r\n");
+        } else if (!std::filesystem::is_directory(path)) {
+            EXPECT_EQ(std::filesystem::file_size(path), kMaxDataFileBytes + 1);
+        }
         if (r.kept) {
             auto lines = eventLog().recentLines();
             EXPECT_NE(lines.back().find("not saved"), std::string::npos) << lines.back();
