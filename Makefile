@@ -1,6 +1,7 @@
 # The two commands a newcomer needs:  make run  and  make test.
-# Plain `make` builds the Windows programs into build/win/bin.
-.PHONY: all native win test test-native test-win run clean bootstrap
+# Plain `make` builds the Windows programs into build/win/bin; `make dist`
+# the installer and the portable archive into build/dist.
+.PHONY: all native win dist test test-native test-win run clean bootstrap
 
 all: win
 
@@ -19,8 +20,11 @@ native: build/native/CMakeCache.txt
 win: build/win/CMakeCache.txt
 	cmake --build --preset win
 
+dist: bootstrap win
+	cmake --build --preset win --target dist
+
 test: bootstrap
-	$(MAKE) native win
+	$(MAKE) native win dist
 	tools/with-display tools/run-tests
 
 run: bootstrap win
