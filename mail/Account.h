@@ -82,7 +82,7 @@ struct AccountOptions {
 struct AccountStatus {
     AccountState state = AccountState::NotStarted;
     uint32_t lastError = 0;    // message id of the last reported error
-    std::string errorText;     // the first error since the last clear, at most 255 characters
+    std::string errorText;     // the first error since the last clear: one line, at most 255 characters
     uint32_t messageCount = 0; // as presented: 0 before the first good check
     uint32_t unreadCount = 0;
     int64_t lastCheck = 0;     // start, and after success the end, of the last check
@@ -136,6 +136,9 @@ public:
     bool resolved = false;
 
     MessageList messages;  // last good check, or the placeholders of the read-marks file
+    // The read-marks file is there but could not be read: this run never
+    // replaces it, so that the marks it holds are not lost.
+    bool keepMarksFile = false;
     // The list as presented: empty until the first good check.
     const MessageList& currentMessages() const;
 

@@ -1,5 +1,8 @@
 #include "mail/Pop3Session.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 #include "core/EventLog.h"
 #include "core/Md5.h"
 #include "core/TextUtil.h"
@@ -7,10 +10,11 @@
 
 std::vector<std::pair<int, int>> parseListing(std::string_view answer) {
     std::vector<std::pair<int, int>> out;
-    size_t pos = answer.find("\r\n");
+    // Lines end in LF, with or without CR before it; the status line is skipped.
+    size_t pos = answer.find('\n');
     while (pos != std::string_view::npos) {
-        pos += 2;
-        size_t end = answer.find("\r\n", pos);
+        ++pos;
+        size_t end = answer.find('\n', pos);
         std::string_view line = answer.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
         size_t at = 0;
         int32_t number = -1, size = -1;
@@ -24,19 +28,19 @@ std::vector<std::pair<int, int>> parseListing(std::string_view answer) {
 
 std::vector<std::string_view> splitAnswerLines(std::string_view answer) {
     std::vector<std::string_view> lines;
-    size_t pos = answer.find("\r\n");
+    size_t pos = answer.find('\n');
     if (pos == std::string_view::npos) return lines;
-    pos += 2;
-    // The last line has no CRLF after it (the transport cut it with the end
-    // mark); it is a line of the message all the same.
-    while (pos <= answer.size()) {
-        size_t end = answer.find("\r\n", pos);
+    ++pos;
+    // The last line has no line end after it (the transport cut it with the
+    // end mark); it is a line of the message all the same.
+    while (pos < answer.size()) {
+        size_t end = answer.find('\n', pos);
         if (end == std::string_view::npos) {
-            if (pos < answer.size()) lines.push_back(answer.substr(pos));
+            lines.push_back(answer.substr(pos));
             break;
         }
-        lines.push_back(answer.substr(pos, end - pos));
-        pos = end + 2;
+        lines.push_back(answer.substr(pos, end > pos && answer[end - 1] == '\r' ? end - 1 - pos : end - pos));
+        pos = end + 1;
     }
     return lines;
 }
@@ -93,7 +97,8 @@ bool Pop3Session::connectAndLogin() {
         account_.clearError();
         bool ok;
         if (account_.secureAuth)
-            ok = (open() && loginApop()) || (!transport_.stopped() && !transport_.securityFailed() && open() && loginUser());
+            ok = (open() && loginApop()) ||
+                 (!transport_.stopped() && !transport_.securityFailed() && !transport_.hopeless() && open() && loginUser());
         else
             ok = open() && loginUser();
         if (ok) {
@@ -102,11 +107,23 @@ bool Pop3Session::connectAndLogin() {
         }
         eventLog().log("Connect to mail_server: account=%s server=%s user=%s: ERR", name, server, user);
         // Another attempt meets the same certificate, or the same server
-        // without STLS.
+        // without STLS, or the same command that cannot be sent.
         if (transport_.securityFailed()) return false;
-        if (transport_.stopped() || !transport_.pause(retryPauseMs)) return false;  // asked to stop
+        if (transport_.stopped() || transport_.hopeless() || !pauseBetweenAttempts()) return false;
     }
     return false;
+}
+
+bool Pop3Session::pauseBetweenAttempts() {
+    // The pause is the program's own, not the server's silence: it renews the
+    // deadline in steps well inside the shortest time-out (1 s).
+    for (unsigned left = retryPauseMs; left > 0;) {
+        unsigned step = std::min(left, 250u);
+        transport_.touch();
+        if (!transport_.pause(step)) return false;  // asked to stop
+        left -= step;
+    }
+    return true;
 }
 
 void Pop3Session::quitAfterRefusal() {
@@ -163,7 +180,7 @@ bool Pop3Session::loginApop() {
     if (!hasStamp) {
         quitAfterRefusal();
     } else {
-        if (!transport_.request("APOP %s %s", account_.user.c_str(), digest.c_str()) || !transport_.readAnswer()) {
+        if (!transport_.request("APOP %s %s", account_.user, digest) || !transport_.readAnswer()) {
             transport_.closeConnection();
             return false;
         }
@@ -176,8 +193,8 @@ bool Pop3Session::loginApop() {
 
 bool Pop3Session::loginUser() {
     eventLog().log("Non secure login: account=%s", account_.name.c_str());
-    bool ok = transport_.request("USER %s", account_.user.c_str()) && transport_.readAnswer() &&
-              transport_.answerIsOk() && transport_.request("PASS %s", account_.password.c_str()) &&
+    bool ok = transport_.request("USER %s", account_.user) && transport_.readAnswer() &&
+              transport_.answerIsOk() && transport_.request("PASS %s", account_.password) &&
               transport_.readAnswer();
     if (ok && transport_.answerIsOk()) return true;
     if (ok && transport_.answerIsErr()) quitAfterRefusal();
@@ -231,11 +248,17 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     bool deletionPass = prepareDeletion();
     if (!transport_.request("LIST") || !transport_.readMultiAnswer() || !transport_.answerIsOk()) return false;
 
+    std::vector<Unfetched> unfetched;
+    size_t listed = 0;
     for (auto [number, size] : parseListing(transport_.answer())) {
         if (transport_.stopped()) break;
+        ++listed;
         if (!transport_.request("TOP %d %d", number, static_cast<int>(account_.msgLinesNum)) ||
             !transport_.readMultiAnswer() || !transport_.answerIsOk()) {
             if (!transport_.stream().isOpen()) break;  // the rest cannot be fetched either
+            // Its place in the list, for the earlier copy of the message.
+            unfetched.push_back({result.size(), size});
+            result.push_back(nullptr);
             continue;
         }
         std::vector<std::string_view> lines = splitAnswerLines(transport_.answer());
@@ -254,13 +277,45 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         result.clear();
         return false;
     }
+    if (listed > 0 && unfetched.size() == listed) {
+        // A server that refuses every header has shown nothing of the mailbox.
+        eventLog().log("Error: no message of account %s could be fetched", account_.name.c_str());
+        result.clear();
+        return false;
+    }
 
     for (auto& message : result) {
+        if (!message) continue;
         Marks old = previous(message->crc());
         if (old.read) message->markRead();
         if (old.deleted) message->markDeleted(dontCalcDeleted_);
     }
+    keepEarlierCopies(result, unfetched);
     return true;
+}
+
+void Pop3Session::keepEarlierCopies(MessageList& result, const std::vector<Unfetched>& unfetched) {
+    if (!unfetched.empty() && lockList()) {
+        // Which earlier message a failed one is cannot be known for sure: the
+        // first one gone from the list with its listed size, else the first
+        // placeholder of the read-marks file (which knows no size).
+        std::unordered_set<uint32_t> fetched;
+        for (const auto& m : result)
+            if (m) fetched.insert(m->crc());
+        std::vector<const Message*> gone;
+        for (const auto& m : account_.messages)
+            if (!fetched.count(m->crc())) gone.push_back(m.get());
+        for (const Unfetched& u : unfetched) {
+            auto it = std::find_if(gone.begin(), gone.end(), [&](const Message* m) { return m && m->size() == u.size; });
+            if (it == gone.end())
+                it = std::find_if(gone.begin(), gone.end(), [](const Message* m) { return m && m->headerText().empty(); });
+            if (it == gone.end()) continue;
+            result[u.at] = (*it)->clone();
+            *it = nullptr;
+        }
+        account_.unlockMessages();
+    }
+    std::erase(result, nullptr);
 }
 
 bool Pop3Session::deleteIfMarked(int number, Message& message) {

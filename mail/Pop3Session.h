@@ -39,7 +39,9 @@ public:
     // connection open and authenticated. A stop request ends the pause.
     bool connectAndLogin();
     // LIST, TOP for every message, filters, deletions, carried-over marks.
-    // False (and an empty result) when the listing failed.
+    // A message whose TOP failed keeps its earlier copy. False (and an empty
+    // result) when the listing failed, or when it listed messages and every
+    // TOP failed.
     bool checkMailbox(MessageList& result);
     // QUIT. False when DELEs were sent and the server did not acknowledge
     // QUIT: it commits them only then, so they may not have happened.
@@ -66,6 +68,13 @@ private:
     struct Marks {
         bool found = false, read = false, deleted = false;
     };
+    // A listed message whose header could not be fetched: its place in the
+    // new list and its listed size.
+    struct Unfetched {
+        size_t at;
+        int size;
+    };
+    void keepEarlierCopies(MessageList& result, const std::vector<Unfetched>& unfetched);
     bool lockList();
     Marks previous(uint32_t crc);
     bool prepareDeletion();
@@ -74,6 +83,7 @@ private:
     void quitAfterRefusal();
     bool startTls();
     void refuseInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site);
+    bool pauseBetweenAttempts();
 
     Account& account_;
     Transport& transport_;
@@ -85,12 +95,12 @@ private:
     std::unordered_map<uint32_t, const Message*> previous_;  // first message of the earlier list per CRC
 };
 
-// The message list of a LIST answer: after every CRLF a number and a size
-// ("%d %d"), each -1 when it does not scan.
+// The message list of a LIST answer: after every line end (LF, with or
+// without CR) a number and a size ("%d %d"), each -1 when it does not scan.
 std::vector<std::pair<int, int>> parseListing(std::string_view answer);
 
-// The lines of a TOP answer: every piece after the status line's CRLF,
-// split at CRLF; the views point into `answer`.
+// The lines of a TOP answer: every piece after the status line, split at LF
+// with a CR before it dropped; the views point into `answer`.
 std::vector<std::string_view> splitAnswerLines(std::string_view answer);
 
 // The APOP digest: MD5 of the greeting's time stamp and the password.

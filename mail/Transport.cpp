@@ -1,6 +1,5 @@
 #include "mail/Transport.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -28,6 +27,7 @@ enum Site {
     kSiteSecure = 10,
     kSiteSecureRead = 11,
     kSiteSecureSend = 12,
+    kSiteCommandUnsafe = 13,
 };
 
 }  // namespace
@@ -37,14 +37,32 @@ std::string unstuff(std::string_view text) {
     out.reserve(text.size());
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t end = text.find("\r\n", pos);
-        end = end == std::string_view::npos ? text.size() : end + 2;
+        size_t end = text.find('\n', pos);
+        end = end == std::string_view::npos ? text.size() : end + 1;
         std::string_view line = text.substr(pos, end - pos);
         if (pos > 0 && line.size() >= 2 && line[0] == '.' && line[1] == '.') line.remove_prefix(1);
         out.append(line);
         pos = end;
     }
     return out;
+}
+
+// Servers end lines in CR LF, some in LF alone; both end a line here. The
+// answer's text ends before the line end (`cut`); the search resumes at `from`.
+size_t findLineEnd(std::string_view got, size_t from, size_t& cut) {
+    size_t end = got.find('\n', from);
+    if (end != std::string_view::npos) cut = end > 0 && got[end - 1] == '\r' ? end - 1 : end;
+    return end;
+}
+
+// The end mark of a multi-line answer: a line holding a single ".".
+size_t findMultiEnd(std::string_view got, size_t from, size_t& cut) {
+    for (size_t end = findLineEnd(got, from, cut); end != std::string_view::npos;
+         end = findLineEnd(got, end + 1, cut)) {
+        std::string_view next = got.substr(end + 1, 3);
+        if (next.starts_with(".\n") || next.starts_with(".\r\n")) return end;
+    }
+    return std::string_view::npos;
 }
 
 Transport::Transport(Account& account, ByteStream& stream, CheckGate& gate)
@@ -103,22 +121,28 @@ void Transport::reportInsecure(uint32_t id, std::initializer_list<std::string> i
     reportError(id, inserts, kModule, site);
 }
 
-bool Transport::request(const char* format, ...) {
+bool Transport::sendCommand(char* line, int n, bool clean) {
     if (!stream_.isOpen()) {
         reportError(MSG_UnexpectedError, 0, nullptr, -1);
         eventLog().log("Error: invalid sockect. %s %d", kModule, kSiteSendInvalid);
         return false;
     }
     touch();
-    char line[kCommandBuffer];
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
     // A cut command would be a different command (a cut PASS a wrong password).
-    if (n < 0 || static_cast<size_t>(n) + 2 >= sizeof line) {
+    // Either refusal is what the user must change, so its text replaces an
+    // earlier one of the attempt (an APOP refused for the same password).
+    if (n < 0 || static_cast<size_t>(n) + 2 >= kCommandBuffer) {
+        hopeless_ = true;
         stream_.close();
+        account_.clearErrorText();
         reportError(MSG_CommandTooLong, 0, kModule, kSiteCommandTooLong);
+        return false;
+    }
+    if (!clean || std::strpbrk(line, "\r\n")) {
+        hopeless_ = true;
+        stream_.close();
+        account_.clearErrorText();
+        reportError(MSG_CommandUnsafe, 0, kModule, kSiteCommandUnsafe);
         return false;
     }
     const char* shown = std::strstr(line, "PASS") ? "PASS" : line;
@@ -144,25 +168,37 @@ bool Transport::read(bool multiLine) {
     touch();
     size_t used = 0;      // received bytes at the front of rx_
     size_t searched = 0;  // bytes before this offset cannot start the end mark
+    bool refusal = false;
+    // Past kMaxAnswer the bytes are dropped but the end is still looked for,
+    // so that the connection stays usable for the next command.
+    bool overflow = false;
     if (rx_.size() < 8192) rx_.resize(8192);
     for (;;) {
         std::string_view got(rx_.data(), used);
-        // The end mark: a multi-line answer ends at CRLF.CRLF (the status
-        // line's CRLF starts the mark of an empty listing), or at the end of
-        // its first line when that is a refusal.
-        bool refusal = multiLine && got.substr(0, 4) == "-ERR";
-        size_t end = !multiLine || refusal ? got.find("\r\n", searched)
-                                           : got.find("\r\n.\r\n", searched);
+        // A multi-line answer ends at a line holding a single "." (the
+        // status line's end starts the mark of an empty listing), or at the
+        // end of its first line when that is a refusal.
+        if (!overflow) refusal = multiLine && got.substr(0, 4) == "-ERR";
+        size_t cut = 0;
+        size_t end = !multiLine || refusal ? findLineEnd(got, searched, cut) : findMultiEnd(got, searched, cut);
         if (end != std::string_view::npos) {
-            answer_ = multiLine && !refusal ? unstuff(got.substr(0, end)) : std::string(got.substr(0, end));
+            if (overflow) {
+                reportError(MSG_AnswerTooLong, 0, kModule, kSiteTooLong);
+                return false;
+            }
+            answer_ = multiLine && !refusal ? unstuff(got.substr(0, cut)) : std::string(got.substr(0, cut));
             eventLog().log("Answer from server %s: %s", account_.server.c_str(), answer_.c_str());
             return true;
         }
         searched = used >= 4 ? used - 4 : 0;
         if (used >= kMaxAnswer) {
-            stream_.close();
-            reportError(MSG_AnswerTooLong, 0, kModule, kSiteTooLong);
-            return false;
+            if (!overflow) eventLog().log("Answer from server %s: longer than %u bytes, skipped", account_.server.c_str(),
+                                          static_cast<unsigned>(kMaxAnswer));
+            overflow = true;
+            // The last bytes may start the end mark.
+            std::memmove(rx_.data(), rx_.data() + used - 4, 4);
+            used = 4;
+            searched = 0;
         }
         // Grow geometrically, so that a large answer costs linear time.
         if (used == rx_.size()) rx_.resize(std::min(rx_.size() * 2, kMaxAnswer));
@@ -176,7 +212,9 @@ bool Transport::read(bool multiLine) {
             continue;
         }
         stream_.close();
-        if (r.kind == StreamResult::Ok || r.kind == StreamResult::Closed) {
+        if (overflow && (r.kind == StreamResult::Ok || r.kind == StreamResult::Closed)) {
+            reportError(MSG_AnswerTooLong, 0, kModule, kSiteTooLong);
+        } else if (r.kind == StreamResult::Ok || r.kind == StreamResult::Closed) {
             // The server closed: what it sent before is the best error text.
             if (used > 0) {
                 account_.setErrorText(std::string(rx_.data(), used));

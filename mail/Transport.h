@@ -9,6 +9,8 @@
 // queued behind it on that server, waiting for ever.
 #pragma once
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -20,7 +22,8 @@ class Account;
 
 class Transport {
 public:
-    // An answer longer than this without its end mark fails the read.
+    // An answer longer than this is not kept: the rest is read and dropped
+    // up to its end mark, and the read fails with the connection still usable.
     static constexpr size_t kMaxAnswer = 32u << 20;
     // The formatted command with its CRLF must fit here, or it is not sent.
     static constexpr size_t kCommandBuffer = 4096;
@@ -44,7 +47,22 @@ public:
     // the login again cannot help.
     bool securityFailed() const { return securityFailed_; }
     void reportInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site);
-    bool request(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Sends one command: `format` and its numbers and strings as snprintf
+    // takes them (std::string arguments too). A command whose arguments hold
+    // CR, LF or NUL is refused unsent: the server would read the rest as
+    // commands of their own.
+    template <class... Args>
+    bool request(const char* format, const Args&... args) {
+        bool clean = (cleanArgument(args) && ...);
+        char line[kCommandBuffer];
+        int n = 0;
+        if constexpr (sizeof...(Args) == 0) n = std::snprintf(line, sizeof line, "%s", format);
+        else n = std::snprintf(line, sizeof line, format, cArgument(args)...);
+        return sendCommand(line, n, clean);
+    }
+    // Set by a failure that another login attempt would only repeat (a
+    // command that cannot be sent as it is).
+    bool hopeless() const { return hopeless_; }
     bool readAnswer() { return read(false); }
     bool readMultiAnswer() { return read(true); }
     bool answerIsOk();
@@ -70,6 +88,14 @@ public:
     size_t progressStep() const;
 
 private:
+    static bool cleanArgument(const std::string& s) { return s.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos; }
+    static bool cleanArgument(const char* s) { return !std::strpbrk(s, "\r\n"); }
+    template <class T>
+    static bool cleanArgument(const T&) { return true; }
+    static const char* cArgument(const std::string& s) { return s.c_str(); }
+    template <class T>
+    static const T& cArgument(const T& v) { return v; }
+    bool sendCommand(char* line, int n, bool clean);
     bool read(bool multiLine);
     void failIo(const StreamResult& r, int site);
     void failSecure(int site);
@@ -84,8 +110,10 @@ private:
     size_t unrenewed_ = 0;  // bytes received since the deadline was last renewed
     bool stopped_ = false;
     bool securityFailed_ = false;
+    bool hopeless_ = false;
 };
 
 // A multi-line answer without its byte-stuffing: a line that starts with
-// ".." loses its first ".". The status line is never unstuffed.
+// ".." loses its first ".". The status line is never unstuffed. Lines end
+// at LF, with or without CR before it.
 std::string unstuff(std::string_view text);

@@ -260,6 +260,28 @@ Message::Message(uint32_t crc) : crc_(crc) {
     date_ = from_ = messageId_ = sizeText_ = subject_ = to_ = none;
 }
 
+std::unique_ptr<Message> Message::clone() const {
+    auto copy = std::make_unique<Message>(crc_);
+    Message& m = *copy;
+    // Every field but parts_, whose parts are copied one by one below.
+    m.top_ = top_;
+    m.hasAttachment_ = hasAttachment_;
+    m.fromEncoded_ = fromEncoded_, m.subjectEncoded_ = subjectEncoded_, m.dateEncoded_ = dateEncoded_;
+    m.toEncoded_ = toEncoded_, m.ccEncoded_ = ccEncoded_, m.bccEncoded_ = bccEncoded_;
+    m.deleted_ = deleted_, m.read_ = read_, m.spammer_ = spammer_, m.uncertain_ = uncertain_, m.friend_ = friend_;
+    m.dateSeen_ = dateSeen_;
+    m.size_ = size_;
+    m.priority_ = priority_;
+    m.body_ = body_, m.bcc_ = bcc_, m.cc_ = cc_, m.date_ = date_, m.from_ = from_, m.headerText_ = headerText_;
+    m.messageId_ = messageId_, m.sizeText_ = sizeText_, m.subject_ = subject_, m.to_ = to_;
+    m.attachmentNames_ = attachmentNames_;
+    m.time_ = time_;
+    m.filterReason_ = filterReason_;
+    m.bodyLines_ = bodyLines_;
+    for (const auto& part : parts_) m.parts_.push_back(std::make_unique<MessagePart>(*part));
+    return copy;
+}
+
 void Message::finish() {
     sizeText_ = formatSize(size_, decimalSeparator());
     // A blank Message-ID identifies nothing: every such message would share

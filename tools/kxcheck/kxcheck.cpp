@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/EventLog.h"
+#include "core/FileIO.h"
 #include "core/Platform.h"
 #include "core/MessageText.h"
 #include "core/ProductKey.h"
@@ -259,24 +260,28 @@ void applyOverrides(const Options& o, Account& account) {
     if (o.deletionGiven) account.msgDeletion = o.deletion;
 }
 
+// What a server or a message holds reaches the terminal as text: every
+// control byte (the separators of the output, line ends, escape sequences)
+// shows as a blank.
+std::string field(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return text;
+}
+
 // Error boxes of the loaders (a damaged file) go to stderr like every box.
 void showOnConsole(uint32_t id, const std::vector<std::string>& inserts) {
     std::string text = inserts.empty()     ? formatMessage(id)
                        : inserts.size() == 1 ? formatMessage(id, {inserts[0]})
                                              : formatMessage(id, {inserts[0], inserts[1]});
-    showTextBox(nullptr, text, MB_OK);
+    showTextBox(nullptr, field(text), MB_OK);
 }
 
 void echoLogLine(const std::string& line) {
-    std::fputs(line.c_str(), stderr);
+    bool ended = !line.empty() && line.back() == '\n';
+    std::string shown = field(ended ? line.substr(0, line.size() - 1) : line) + (ended ? "\n" : "");
+    std::fputs(shown.c_str(), stderr);
     std::fflush(stderr);
-}
-
-// Fields never hold the separators of the output.
-std::string field(std::string text) {
-    for (char& c : text)
-        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    return text;
 }
 
 std::string utcTime(int64_t t) {
@@ -321,8 +326,13 @@ private:
 // Every account of the data folder on its own worker for `seconds`.
 int watch(uint32_t seconds, FilterSet& filters) {
     AccountList accounts;
-    bool dirty = false;
-    loadAccountSet(systemRegistry(), accounts, dirty, programDirectory() + "kestrix.wav");
+    bool dirty = false, unreadable = false;
+    loadAccountSet(systemRegistry(), accounts, dirty, programDirectory() + "kestrix.wav", programDirectory(),
+                   &unreadable);
+    if (unreadable) {
+        std::fprintf(stderr, "kxcheck: cannot read %s%s\n", field(programDirectory()).c_str(), kAccountFileName);
+        return 2;
+    }
     if (accounts.empty()) {
         std::fprintf(stderr, "kxcheck: no accounts in %s%s\n", programDirectory().c_str(), kAccountFileName);
         return 2;
@@ -374,6 +384,8 @@ int main(int argc, char** argv) {
     if (o.log) eventLog().setSink(echoLogLine);
     if (!o.dataDir.empty()) overrideProgramDirectory(o.dataDir);
     setUserMessageHandler(showOnConsole);
+    // What a killed write left; a watch or the checker beside us keeps its own.
+    if (o.watch || o.useAccount) removeStaleTemporaryFiles(programDirectory());
 
     Event stop;
     gStop = stop.get();
@@ -385,10 +397,16 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<Account> account;
     if (o.useAccount) {
-        account = loadAccountNamed(systemRegistry(), o.account, programDirectory() + "kestrix.wav");
+        bool unreadable = false;
+        account = loadAccountNamed(systemRegistry(), o.account, programDirectory() + "kestrix.wav", programDirectory(),
+                                   &unreadable);
+        if (unreadable) {
+            std::fprintf(stderr, "kxcheck: cannot read %s%s\n", field(programDirectory()).c_str(), kAccountFileName);
+            return 2;
+        }
         if (!account) {
-            std::fprintf(stderr, "kxcheck: no account \"%s\" in %s%s\n", o.account.c_str(), programDirectory().c_str(),
-                         kAccountFileName);
+            std::fprintf(stderr, "kxcheck: no account \"%s\" in %s%s\n", field(o.account).c_str(),
+                         field(programDirectory()).c_str(), kAccountFileName);
             return 2;
         }
         applyOverrides(o, *account);
@@ -418,7 +436,7 @@ int main(int argc, char** argv) {
         if (gate.silenced(*account) && status.lastError != MSG_AnswerTooSlow)
             std::fprintf(stderr, "kxcheck: the server was silent for %u seconds\n", account->checkTimeout);
         else
-            std::fprintf(stderr, "kxcheck: %s\n", status.errorText.empty() ? "the check failed" : status.errorText.c_str());
+            std::fprintf(stderr, "kxcheck: %s\n", status.errorText.empty() ? "the check failed" : field(status.errorText).c_str());
         if (!status.refusedCertificate.empty())
             std::fprintf(stderr, "kxcheck: refused certificate SHA-256 %s (to trust it: --trust %s)\n",
                          status.refusedCertificate.c_str(), status.refusedCertificate.c_str());

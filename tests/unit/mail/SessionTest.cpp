@@ -55,9 +55,15 @@ struct Session {
         return pop.checkMailbox(result);
     }
     // A message of the list the check before left, for the caller to mark.
-    Message& previous(const std::string& id, const std::string& subject = "") {
+    Message& previous(const std::string& id, const std::string& subject = "", int size = 120) {
         account.messages.push_back(std::make_unique<Message>(
-            std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + subject}, 120));
+            std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + subject}, size));
+        return *account.messages.back();
+    }
+    // The read-marks file's placeholder of such a message.
+    Message& placeholder(const std::string& id) {
+        uint32_t crc = Message(std::vector<std::string>{"Message-ID: <" + id + "@x>"}, 120).crc();
+        account.messages.push_back(std::make_unique<Message>(crc));
         return *account.messages.back();
     }
     long sent(const std::string& line) const { return std::count(stream.sent.begin(), stream.sent.end(), line); }
@@ -111,10 +117,62 @@ TEST(Pop3Session, LoginFlows) {
         s.stream.stopPauses = r.stop;
         EXPECT_EQ(s.pop.connectAndLogin(), r.ok);
         EXPECT_EQ(s.stream.connects, r.connects);
-        EXPECT_EQ(s.stream.pauses, r.pauses);
+        EXPECT_EQ(s.stream.pausedMs, r.stop ? s.stream.lastPause : r.pauses * 10000u) << "ten seconds between attempts";
         EXPECT_EQ(s.sent("QUIT"), r.quits);
         EXPECT_EQ(s.account.errorText(), r.errorText);
-        EXPECT_EQ(s.stream.lastPause, r.pauses ? 10000u : 0u) << "ten seconds between attempts";
+    }
+}
+
+// The pause between login attempts is the checker's own: however short the
+// time-out (1 s at least), it never reads as the server's silence.
+TEST(Pop3Session, PauseBetweenAttemptsIsNoSilence) {
+    Account account;
+    FakeStream stream;
+    CountingGate gate;
+    gate.clock = &stream;
+    CheckPolicy policy;
+    FakeWait wait;
+    Transport transport{account, stream, gate};
+    Pop3Session pop{account, transport, policy, wait};
+    account.secureAuth = false;
+    for (int i = 0; i < 3; ++i) stream.add({"+OK\r\n", "+OK\r\n", "-ERR [AUTH] wrong password\r\n", "+OK\r\n"});
+    EXPECT_FALSE(pop.connectAndLogin());
+    EXPECT_EQ(stream.connects, 3) << "three password attempts, no more";
+    EXPECT_EQ(stream.pausedMs, 30000u);
+    EXPECT_LE(gate.longestSilence, 500u);
+}
+
+// A command argument with a line end or a NUL would smuggle in commands of
+// its own (a DELE behind PASS): it is never sent, and since another attempt
+// would only repeat it, the login ends at once. So does a command too long.
+TEST(Pop3Session, UnsendableArgumentsEndTheLoginAtOnce) {
+    struct Row {
+        const char* what;
+        std::string user, password;
+        bool apop;
+        uint32_t error;
+        std::vector<std::string> sent;
+    } rows[] = {
+        {"CR LF in the password", "u", "p\r\nDELE 1", false, MSG_CommandUnsafe, {"USER u"}},
+        {"LF in the password", "u", "p\nDELE 1", false, MSG_CommandUnsafe, {"USER u"}},
+        {"CR in the user name", "u\rDELE 1", "p", false, MSG_CommandUnsafe, {}},
+        {"NUL in the password", "u", std::string("p\0DELE 1", 8), false, MSG_CommandUnsafe, {"USER u"}},
+        {"LF in the user name, APOP", "u\nDELE 1", "p", true, MSG_CommandUnsafe, {}},
+        {"user name too long, APOP", std::string(5000, 'u'), "p", true, MSG_CommandTooLong, {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        s.account.user = r.user;
+        s.account.password = r.password;
+        s.account.secureAuth = r.apop;
+        for (int i = 0; i < 6; ++i) s.stream.add({kGreeting, "+OK\r\n", "+OK\r\n", "+OK\r\n"});
+        EXPECT_FALSE(s.pop.connectAndLogin());
+        EXPECT_EQ(s.stream.sent, r.sent);
+        EXPECT_EQ(s.stream.connects, 1);
+        EXPECT_EQ(s.stream.pausedMs, 0u);
+        EXPECT_EQ(s.account.lastError(), r.error);
+        EXPECT_EQ(s.account.errorText().substr(0, 20), formatMessage(r.error).substr(0, 20));
     }
 }
 
@@ -324,4 +382,57 @@ TEST(Pop3Session, SecureConnectionsComeBeforeAnyCredential) {
         EXPECT_EQ(s.account.lastError(), r.error);
         EXPECT_EQ(s.account.status().refusedCertificate, r.error == MSG_TlsUntrusted ? untrusted.fingerprint : "");
     }
+}
+
+// A message whose header cannot be fetched this time is still in the
+// mailbox: it keeps its earlier copy and marks. A server that refuses every
+// header has shown nothing, so the check fails and the last list stays.
+TEST(Pop3Session, FailedTopsKeepTheEarlierCopies) {
+    const std::string refused = "-ERR [SYS/TEMP] try again later\r\n";
+    struct Row {
+        const char* what;
+        std::vector<std::string> earlier;  // "p:" a placeholder, "=N:" a message listed with size N
+        std::vector<std::string> tops;     // the answers, "" for a refusal
+        bool ok;
+        std::string result;  // subjects, "?" for a placeholder, "*" after a read one
+    } rows[] = {
+        {"all refused, marks on disk", {"p:a", "p:b"}, {"", ""}, false, ""},
+        {"all refused, an earlier list", {"=120:a", "=120:b"}, {"", ""}, false, ""},
+        {"one refused: the earlier copy of its size", {"=120:a", "=99:x", "=120:b"}, {"a", "", "c"}, true, "a* b* c"},
+        {"one refused: a placeholder", {"p:b"}, {"a", "", "c"}, true, "a ?* c"},
+        {"one refused: nothing earlier of its size", {"=99:b"}, {"a", "", "c"}, true, "a c"},
+        {"two refused: each its own copy", {"=120:b", "=120:d"}, {"a", "", "c", ""}, true, "a b* c d*"},
+        {"fetched again: no copy twice", {"=120:a"}, {"a", ""}, true, "a*"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        for (const std::string& e : r.earlier) {
+            std::string id = e.substr(e.find(':') + 1);
+            Message& m = e[0] == 'p' ? s.placeholder(id) : s.previous(id, id, std::stoi(e.substr(1)));
+            m.markRead();
+        }
+        auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(static_cast<int>(r.tops.size()))});
+        for (const std::string& t : r.tops) c.chunks.push_back(t.empty() ? refused : top(t + "@x", t));
+        EXPECT_EQ(s.check(), r.ok);
+        std::string shown;
+        for (const auto& m : s.result)
+            shown += (shown.empty() ? "" : " ") + (m->headerText().empty() ? "?" : m->subject()) + (m->read() ? "*" : "");
+        EXPECT_EQ(shown, r.result);
+        if (!r.ok) {
+            EXPECT_EQ(s.account.errorText(), "-ERR [SYS/TEMP] try again later");
+        }
+    }
+}
+
+// Listings and headers whose lines end in LF alone list every message.
+TEST(Pop3Session, ListingWithBareLineFeeds) {
+    Session s;
+    s.stream.add({kGreeting, "+OK\r\n", "+OK 3 messages\n1 120\n2 130\n3 140\n.\n",
+                  "+OK\nSubject: one\nFrom: a@example.org\n\nbody\n.\n", top("2@x", "two"), top("3@x", "three")});
+    ASSERT_TRUE(s.check());
+    ASSERT_EQ(s.result.size(), 3u);
+    EXPECT_EQ(s.result[0]->subject(), "one");
+    EXPECT_EQ(s.result[0]->from(), "a@example.org");
+    EXPECT_EQ(s.result[2]->size(), 140);
 }
