@@ -57,3 +57,7 @@ AccountForm formOf(const AccountInfo& info, const AccountOptions& options);
 // The form's values into the fields it edits; for a form without a problem.
 // A cleared "Check size of mailbox." clears the launch file and the bound.
 void applyForm(const AccountForm& form, AccountInfo& info, AccountOptions& options);
+
+// The port that goes with a newly chosen secure connection: the default port
+// of the other kind (110 or 995) changes with it, a port of the user's own stays.
+uint32_t portForSecurity(SecureConnection mode, uint32_t port);
