@@ -104,6 +104,10 @@ INT_PTR Sheet::run(HWND owner, unsigned flags, int startPage) {
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof header;
     if (wizard) header.dwFlags |= PSH_WIZARD97;
+    if (wizard && headerPicture_) {
+        header.dwFlags |= PSH_HEADER | PSH_USEHBMHEADER;
+        header.hbmHeader = headerPicture_;
+    }
     if (help) header.dwFlags |= PSH_HASHELP;
     if (flags & NoApply) header.dwFlags |= PSH_NOAPPLYNOW;
     header.hwndParent = owner;

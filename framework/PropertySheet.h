@@ -68,6 +68,10 @@ public:
     // `caption`: the sheet's title (a wizard shows it too).
     explicit Sheet(std::string caption) : caption_(std::move(caption)) {}
     void addPage(PropertyPage& page) { pages_.push_back(&page); }
+    // The picture at the right of a wizard's header (the caller keeps it
+    // while the sheet runs). The header, with the pages' titles, is drawn
+    // only when there is one.
+    void setHeaderPicture(HBITMAP picture) { headerPicture_ = picture; }
 
     // Runs the sheet modal; >0 when the user confirmed (OK, Finish), 0 when
     // cancelled, -1 when it could not be shown.
@@ -79,4 +83,5 @@ public:
 private:
     std::string caption_;
     std::vector<PropertyPage*> pages_;
+    HBITMAP headerPicture_ = nullptr;
 };

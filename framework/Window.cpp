@@ -212,3 +212,9 @@ std::string windowText(HWND hwnd) {
 }
 
 void setWindowText(HWND hwnd, const std::string& text) { SetWindowTextA(hwnd, text.c_str()); }
+
+std::string loadString(UINT id) {
+    char buf[256];
+    int n = LoadStringA(appInstance(), id, buf, sizeof buf);
+    return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
+}

@@ -107,4 +107,6 @@ bool reflectToChild(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result
 
 // Small text and state helpers for any window.
 std::string windowText(HWND hwnd);
+// A string of the program's string table; empty when it has none.
+std::string loadString(UINT id);
 void setWindowText(HWND hwnd, const std::string& text);

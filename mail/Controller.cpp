@@ -4,6 +4,7 @@
 
 #include "core/EventLog.h"
 #include "core/Registry.h"
+#include "core/TextUtil.h"
 #include "mail/MessageState.h"
 #include "message/Message.h"
 
@@ -149,15 +150,27 @@ Account* Controller::add(const AccountInfo& info, const AccountOptions* options)
     accountsDirty = true;
     accountsMenuDirty = true;
     saveAccountFile();
+    // Some of what the wizard asked (secure authorization) lives in the options.
+    saveOptions(registry_, *added);
     return added;
 }
 
 bool Controller::edit(uint32_t id, const AccountInfo& info, const AccountOptions& options) {
     Account* account = find(id);
-    if (!account || !monitor_.reconfigure(*account, info, options)) return false;
+    if (!account) return false;
+    std::string oldName = account->name;
+    if (!monitor_.reconfigure(*account, info, options)) return false;
     accountsDirty = true;
     accountsMenuDirty = true;
     saveAccountFile();
+    // The options and the read marks are kept under the account's name: a
+    // renamed account takes them along (the old options stay while another
+    // account still goes by the old name).
+    if (oldName != account->name) {
+        if (!nameInUse(oldName)) deleteOptions(registry_, oldName);
+        saveMessageState(*account, dir_);
+    }
+    saveOptions(registry_, *account);
     return true;
 }
 
@@ -172,6 +185,12 @@ bool Controller::trustCertificate(uint32_t id, const std::string& fingerprint) {
     saveOptions(registry_, *account);
     if (account->checkOnlyManually) monitor_.checkNow(*account);
     return true;
+}
+
+bool Controller::nameInUse(const std::string& name) const {
+    for (const auto& account : accounts_)
+        if (equalsNoCase(account->name, name)) return true;
+    return false;
 }
 
 uint32_t Controller::countMarked() {

@@ -124,6 +124,8 @@ private:
     // FilterObserver.
     void runMailer() override;
     bool saveAccountFile();
+    // Whether an account goes by `name`, whatever the case of its letters.
+    bool nameInUse(const std::string& name) const;
 
     Registry& registry_;
     ControllerView& view_;

@@ -237,6 +237,7 @@
 #define IDC_SECURITY_NONE           1301
 #define IDC_SECURITY_STLS           1302
 #define IDC_SECURITY_TLS            1303
+#define IDC_SECURITY_NOTE           1304  // the wizard's server page: what to choose
 // One line that says why OK or Next is disabled (account dialog, name page,
 // filter editors).
 #define IDC_VALIDATION_NOTE         1340

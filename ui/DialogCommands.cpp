@@ -4,18 +4,40 @@
 #include "framework/Dialog.h"
 #include "notify/MailSender.h"
 #include "resources/resource.h"
+#include "ui/AccountDialog.h"
+#include "ui/AccountWizard.h"
 #include "ui/ColumnsDialog.h"
 #include "ui/ConfirmationDialog.h"
 #include "ui/FirstRunDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/Viewers.h"
 
+namespace {
+
+// Accounts that New, Import or the first start made, appended in order.
+void addAccounts(MainWindow& window, const std::vector<AccountInfo>& made) {
+    bool added = false;
+    for (const AccountInfo& info : made) added = window.engine().add(info) != nullptr || added;
+    if (added) window.accountsChanged();
+}
+
+void editAccount(MainWindow& window) {
+    uint32_t id = window.selectedAccount();
+    if (id && runAccountEdit(window.hwnd(), window.engine(), id)) window.accountsChanged();
+}
+
+}  // namespace
+
 void runDialogCommand(MainWindow& window, UINT id) {
+    Controller& engine = window.engine();
     switch (id) {
+    case ID_NEW_ACCOUNT: addAccounts(window, runNewAccountWizard(window.hwnd(), accountNames(engine))); break;
+    case ID_IMPORT_ACCOUNTS:
+        addAccounts(window, runAccountsWizard(window.hwnd(), engine.registry(), accountNames(engine)));
+        break;
+    case ID_EDIT_ACCOUNT: editAccount(window); break;
     case ID_FILTER: runFilterSheet(window.hwnd(), window.engine().filters()); break;
-    // The account dialogs, settings, filters, viewers, columns and the
-    // message sender are added with their own modules; until then these
-    // commands show nothing.
+    // Settings is added with its own module; until then it shows nothing.
     case ID_ACCOUNT_COLUMNS:
     case ID_MESSAGE_COLUMNS:
         if (ColumnsOwner* owner = window.columnsOwner(id)) ColumnsDialog::run(window.hwnd(), *owner);
@@ -36,8 +58,10 @@ void runDialogCommand(MainWindow& window, UINT id) {
 
 bool runFirstRunChoice(MainWindow& window, std::vector<AccountInfo>& made) {
     FirstRunDialog choice;
-    // "Setup Email Accounts" leads to the accounts wizard once it exists.
-    return choice.runModal(window.hwnd()) == IDC_SETUP_ACCOUNTS && !made.empty();
+    if (choice.runModal(window.hwnd()) != IDC_SETUP_ACCOUNTS) return false;
+    Controller& engine = window.engine();
+    made = runAccountsWizard(window.hwnd(), engine.registry(), accountNames(engine));
+    return !made.empty();
 }
 
 void showTipsAtStart(MainWindow& window) { showTips(window.hwnd(), window.engine().settings()); }

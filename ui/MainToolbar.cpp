@@ -7,6 +7,7 @@
 #include "core/MessageText.h"
 #include "core/ProductKey.h"
 #include "framework/Framework.h"
+#include "framework/Window.h"
 #include "resources/resource.h"
 #include "ui/CommandHelp.h"
 
@@ -30,12 +31,6 @@ std::vector<int> toolbarCommands() {
     size_t count = words[3];
     for (size_t i = 0; i < count && 4 + i < size; ++i) ids.push_back(words[4 + i]);
     return ids;
-}
-
-std::string loadString(UINT id) {
-    char buf[256];
-    int n = LoadStringA(appInstance(), id, buf, sizeof buf);
-    return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
 // The bitmap variant for a DPI: 100 %, 125 %, 150 % or 200 %.

@@ -60,6 +60,8 @@ public:
     // that list has no column store.
     ColumnsOwner* columnsOwner(UINT command);
     MessagesList& messagesList() { return messagesList_; }
+    // The account of the selected row; 0 when none is selected.
+    uint32_t selectedAccount() const { return accountsList_.selectedId(); }
 
 private:
     bool onInit() override;

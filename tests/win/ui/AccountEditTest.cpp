@@ -1,0 +1,82 @@
+// What an edit of the account dialog leaves behind when it renames an
+// account: the options and the read marks go with the new name, and options
+// another account still uses stay.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "mail/AccountStore.h"
+#include "mail/Controller.h"
+#include "mail/MessageState.h"
+#include "message/Message.h"
+#include "support/MemoryRegistry.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class Silent : public ControllerView {
+public:
+    void accountChanged(uint32_t) override {}
+    void newMailFound(uint32_t) override {}
+    bool confirmDeletion(uint32_t, CheckWait&) override { return false; }
+    void runMailer() override {}
+};
+
+class AccountEditTest : public ::testing::Test {
+protected:
+    // Checked only by hand, so that no worker starts.
+    Account& add(const std::string& name) {
+        AccountOptions manual;
+        manual.checkOnlyManually = true;
+        return *engine.add({name, 110, "u", "p", "server"}, &manual);
+    }
+    bool renamed(Account& account, const std::string& name, uint32_t port = 110) {
+        AccountInfo info = account;
+        info.name = name;
+        info.port = port;
+        return engine.edit(account.id(), info, account);
+    }
+    bool hasOptions(const std::string& name) { return registry.keyExists(kRegCurrentUser, optionsKeyPath(name)); }
+    bool hasMarks(const std::string& name) {
+        return std::filesystem::exists(dir.file(messageStateFileName(name)));
+    }
+
+    TempDir dir;
+    MemoryRegistry registry;
+    Silent view;
+    Controller engine{registry, view, nullptr, dir.dir()};
+};
+
+TEST_F(AccountEditTest, ARenamedAccountTakesItsOptionsAndReadMarksAlong) {
+    Account& work = add("Work");
+    MessageList list;
+    list.push_back(std::make_unique<Message>(std::vector<std::string>{"Subject: read"}, 10));
+    list.back()->markRead();
+    work.replaceMessages(std::move(list));
+    ASSERT_TRUE(hasOptions("Work"));
+
+    ASSERT_TRUE(renamed(work, "Office", 995));
+    EXPECT_FALSE(hasOptions("Work"));
+    EXPECT_TRUE(hasOptions("Office"));
+    EXPECT_TRUE(hasMarks("Office"));
+    Account reread(AccountInfo{"Office"});
+    ASSERT_TRUE(loadMessageState(reread, dir.dir()));
+    ASSERT_EQ(reread.messages.size(), 1u);
+    EXPECT_TRUE(reread.messages[0]->read());
+    EXPECT_EQ(work.port, 995u);
+    EXPECT_FALSE(engine.accountsDirty) << "the account file is written at once";
+
+    // Only the case of its letters: the same key, kept.
+    ASSERT_TRUE(renamed(work, "OFFICE"));
+    EXPECT_TRUE(hasOptions("office"));
+}
+
+TEST_F(AccountEditTest, OptionsThatAnotherAccountSharesStay) {
+    Account& first = add("Shared");
+    add("shared");  // loaded that way from an older file
+    ASSERT_TRUE(renamed(first, "Own"));
+    EXPECT_TRUE(hasOptions("Shared"));
+    EXPECT_TRUE(hasOptions("Own"));
+}
+
+}  // namespace
