@@ -39,6 +39,15 @@ constexpr SortKind kSortBySubject = MSG_ColSubject;
 constexpr SortKind kSortByDate = MSG_ColDate;
 constexpr SortKind kSortBySize = MSG_ColSize;
 
+// The largest values the account dialog takes; stored values beyond them (and
+// a port, interval or time-out of 0) are brought into range when loaded.
+constexpr uint32_t kMaxPort = 65535;
+constexpr uint32_t kMaxLines = 100000;
+// The largest mailbox bound in KB: times 1024 it still fits the stored 32 bits.
+constexpr uint32_t kMaxBoundKb = 4194303;
+// Seconds: the log prints them as int.
+constexpr uint32_t kMaxSeconds = 2147483647;
+
 // The connection part of an account: what the account dialog, the wizard and
 // the import produce.
 struct AccountInfo {
