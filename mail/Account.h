@@ -44,6 +44,15 @@ constexpr SortKind kSortBySize = MSG_ColSize;
 // own. Stored in the registry as these numbers.
 enum class SecureConnection : uint32_t { None = 0, Stls = 1, Tls = 2 };
 
+// The largest values the account dialog takes; stored values beyond them (and
+// a port, interval or time-out of 0) are brought into range when loaded.
+constexpr uint32_t kMaxPort = 65535;
+constexpr uint32_t kMaxLines = 100000;
+// The largest mailbox bound in KB: times 1024 it still fits the stored 32 bits.
+constexpr uint32_t kMaxBoundKb = 4194303;
+// Seconds: the log prints them as int.
+constexpr uint32_t kMaxSeconds = 2147483647;
+
 // The connection part of an account: what the account dialog, the wizard and
 // the import produce.
 struct AccountInfo {

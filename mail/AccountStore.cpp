@@ -111,9 +111,9 @@ void applyRecord(const StoredRecord& r, std::string_view magic, Account& account
     account.port = r.port;
     account.checkInterval = r.interval;
     account.checkTimeout = r.timeout;
-    keepInRange(account, "port", account.port, 1, 65535);
-    keepInRange(account, "check interval", account.checkInterval, 1, UINT32_MAX);
-    keepInRange(account, "time-out", account.checkTimeout, 1, UINT32_MAX);
+    keepInRange(account, "port", account.port, 1, kMaxPort);
+    keepInRange(account, "check interval", account.checkInterval, 1, kMaxSeconds);
+    keepInRange(account, "time-out", account.checkTimeout, 1, kMaxSeconds);
 }
 
 }  // namespace
@@ -251,7 +251,7 @@ void loadOptions(Registry& registry, Account& account, const std::string& defaul
             keepInRange(account, "lines", account.msgLinesNum, 0, kMaxLines);
             key.readFlag("CheckMailboxSize", account.checkMailboxSize, FlagRule::NonZeroIsTrue);
             key.readNumber("MailboxBound", account.mailboxBound);
-            keepInRange(account, "mailbox bound", account.mailboxBound, 0, kMaxMailboxBound);
+            keepInRange(account, "mailbox bound", account.mailboxBound, 0, kMaxBoundKb * 1024);
             key.readString("LaunchFile", account.launchFile);
             key.readNumber("SortKind", account.sortKind);
             key.readNumber("SortOrder", account.sortOrder);

@@ -23,11 +23,6 @@ constexpr std::string_view kAccountFileMagicOld = "KX00";
 
 using AccountList = std::vector<std::unique_ptr<Account>>;
 
-// The largest values the account dialog takes; stored values beyond them (and
-// a port, interval or time-out of 0) are brought into range when loaded.
-constexpr uint32_t kMaxLines = 100000;
-constexpr uint32_t kMaxMailboxBound = 4194303u * 1024;  // bytes: 4,194,303 KB
-
 // Appends the account's record: name, the scrambled account URL, port,
 // interval and time-out.
 void saveRecord(const Account& account, FieldWriter& file);

@@ -13,12 +13,6 @@
 #include "core/TextUtil.h"
 #include "mail/Account.h"
 
-constexpr uint32_t kMaxPort = 65535;
-constexpr uint32_t kMaxLines = 100000;
-// The largest mailbox bound in KB: times 1024 it still fits the stored 32 bits.
-constexpr uint32_t kMaxBoundKb = 4194303;
-// Seconds: the log prints them as int.
-constexpr uint32_t kMaxSeconds = 2147483647;
 
 // Whether two account names name the same account (the registry key names
 // ignore case). The portable rule folds A to Z; the program passes the

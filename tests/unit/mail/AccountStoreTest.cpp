@@ -137,7 +137,7 @@ TEST_F(AccountFileTest, StoredNumbersAreBroughtIntoRange) {
         uint32_t wantPort, wantInterval, wantTimeout;
     } rows[] = {
         {0, 0, 0, 1, 1, 1},
-        {65536, 1, 0xFFFFFFFF, 65535, 1, 0xFFFFFFFF},
+        {65536, 1, 0xFFFFFFFF, 65535, 1, 2147483647},
         {0xFFFFFFFF, 300, 120, 65535, 300, 120},
     };
     for (const Row& r : rows) {
