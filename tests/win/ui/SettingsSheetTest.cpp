@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "win/support/NoView.h"
 #include "core/EventLog.h"
 #include "core/ProductKey.h"
 #include "core/Registry.h"
@@ -23,14 +24,6 @@
 namespace {
 
 enum Tab { kSystem, kSound, kVisual, kCustomize, kLog };
-
-class NoView : public ControllerView {
-public:
-    void accountChanged(uint32_t) override {}
-    void newMailFound(uint32_t) override {}
-    bool confirmDeletion(uint32_t, CheckWait&) override { return false; }
-    void runMailer() override {}
-};
 
 class SettingsSheetTest : public ::testing::Test {
 protected:
