@@ -1,18 +1,24 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 
+#include <ctime>
+
 #include "core/FileIO.h"
+
+void logRemovedTemporary(const std::string& path, bool removed);
 
 namespace {
 std::atomic<unsigned> gCounter{0};
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32_t* systemError) {
-    std::string temp = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(gCounter++);
+    std::string temp = temporaryFileName(path, static_cast<uint32_t>(getpid()), gCounter++);
     auto fail = [&](int err) {
         if (systemError) *systemError = static_cast<uint32_t>(err);
         ::unlink(temp.c_str());
@@ -74,4 +80,19 @@ bool appendToFile(const std::string& path, std::string_view bytes) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
     bool ok = ::close(fd) == 0 && n == static_cast<ssize_t>(bytes.size());
     return ok;
+}
+
+void removeStaleTemporaryFiles(const std::string& dir) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return;
+    while (dirent* entry = ::readdir(d)) {
+        uint32_t pid = 0;
+        struct stat st;
+        std::string path = dir + entry->d_name;
+        if (!temporaryFileOwner(entry->d_name, pid) || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        bool runs = pid != 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+        if (temporaryFileStale(runs, static_cast<int64_t>(std::time(nullptr)) - st.st_mtime))
+            logRemovedTemporary(path, ::unlink(path.c_str()) == 0);
+    }
+    ::closedir(d);
 }

@@ -6,15 +6,30 @@
 #include "core/FileIO.h"
 #include "core/WinHandle.h"
 
+void logRemovedTemporary(const std::string& path, bool removed);
+
 namespace {
 
 std::atomic<unsigned> gCounter{0};
 
+bool processRuns(DWORD pid) {
+    WinHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    // A process that exists but is not ours to open still runs.
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+int64_t secondsSince(const FILETIME& t) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& f) { return static_cast<int64_t>(uint64_t{f.dwHighDateTime} << 32 | f.dwLowDateTime); };
+    return (ticks(now) - ticks(t)) / 10000000;
+}
+
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, uint32_t* systemError) {
-    std::string temp =
-        path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(gCounter++);
+    std::string temp = temporaryFileName(path, GetCurrentProcessId(), gCounter++);
     auto fail = [&](DWORD err) {
         if (systemError) *systemError = err;
         DeleteFileA(temp.c_str());
@@ -81,4 +96,18 @@ bool appendToFile(const std::string& path, std::string_view bytes) {
     DWORD written = 0;
     return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
+}
+
+void removeStaleTemporaryFiles(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "*.tmp*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        uint32_t pid = 0;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !temporaryFileOwner(found.cFileName, pid)) continue;
+        std::string path = dir + found.cFileName;
+        if (temporaryFileStale(pid != 0 && processRuns(pid), secondsSince(found.ftLastWriteTime)))
+            logRemovedTemporary(path, DeleteFileA(path.c_str()) != 0);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
 }

@@ -15,7 +15,13 @@ public:
     // used up.
     bool next(std::string_view& line) {
         if (pos_ >= text_.size()) return false;
-        size_t end = text_.find('\n', pos_);
+        // The line feed found is kept until it is passed, so that a long run
+        // without one is searched once and not once per piece.
+        if (!searched_ || (lineFeed_ != std::string_view::npos && lineFeed_ < pos_)) {
+            lineFeed_ = text_.find('\n', pos_);
+            searched_ = true;
+        }
+        size_t end = lineFeed_;
         size_t stop = end == std::string_view::npos ? text_.size() : end;
         size_t content = stop - pos_;
         if (end != std::string_view::npos && content > 0 && text_[stop - 1] == '\r') --content;
@@ -41,5 +47,7 @@ private:
     std::string_view text_;
     size_t piece_;
     size_t pos_ = 0;
+    size_t lineFeed_ = 0;  // the next line feed at or after pos_, valid once searched_
+    bool searched_ = false;
     bool ended_ = false;
 };

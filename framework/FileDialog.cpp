@@ -4,7 +4,10 @@
 
 #include "framework/MessageLoop.h"
 
-bool chooseFileToOpen(HWND owner, const std::vector<FileType>& types, std::string& path) {
+namespace {
+
+bool chooseFile(HWND owner, const std::vector<FileType>& types, DWORD flags, const char* defaultExtension,
+                std::string& path) {
     // "name\0pattern\0...\0\0", as the dialog reads its types.
     std::string filter;
     for (const FileType& t : types) {
@@ -22,9 +25,21 @@ bool chooseFileToOpen(HWND owner, const std::vector<FileType>& types, std::strin
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
     ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    ofn.lpstrDefExt = defaultExtension;
+    ofn.Flags = flags | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     ModalScope scope;
     if (!GetOpenFileNameA(&ofn)) return false;
     path = file;
     return true;
+}
+
+}  // namespace
+
+bool chooseFileToOpen(HWND owner, const std::vector<FileType>& types, std::string& path) {
+    return chooseFile(owner, types, OFN_FILEMUSTEXIST, nullptr, path);
+}
+
+bool chooseFileToWrite(HWND owner, const std::vector<FileType>& types, const char* defaultExtension,
+                       std::string& path) {
+    return chooseFile(owner, types, 0, defaultExtension, path);
 }

@@ -14,3 +14,7 @@ struct FileType {
 // Asks for an existing file in an existing folder; the first type is
 // selected. True with the chosen path in `path`; false when cancelled.
 bool chooseFileToOpen(HWND owner, const std::vector<FileType>& types, std::string& path);
+// Asks for a file that need not exist yet, in an existing folder;
+// `defaultExtension` (without the dot) is added to a name typed without one.
+bool chooseFileToWrite(HWND owner, const std::vector<FileType>& types, const char* defaultExtension,
+                       std::string& path);

@@ -32,7 +32,19 @@ void Account::setLastError(uint32_t id) { set(&AccountStatus::lastError, id); }
 
 std::string Account::errorText() const { return get(&AccountStatus::errorText); }
 
-void Account::setErrorText(const std::string& text) { set(&AccountStatus::errorText, text.substr(0, 255)); }
+namespace {
+// An error text is one line of plain text, whatever a server sent: line ends
+// and other control bytes become blanks.
+std::string oneLine(const std::string& text) {
+    std::string line = text.substr(0, 255);
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+}  // namespace
+
+void Account::setErrorText(const std::string& text) { set(&AccountStatus::errorText, oneLine(text)); }
 
 void Account::clearErrorText() { set(&AccountStatus::errorText, std::string()); }
 
@@ -40,12 +52,17 @@ void Account::clearError() {
     std::lock_guard<std::mutex> hold(statusLock_);
     status_.lastError = 0;
     status_.errorText.clear();
+    status_.refusedCertificate.clear();
+}
+
+void Account::setRefusedCertificate(const std::string& fingerprint) {
+    set(&AccountStatus::refusedCertificate, fingerprint);
 }
 
 std::string Account::recordError(uint32_t id, const std::string& text) {
     std::lock_guard<std::mutex> hold(statusLock_);
     status_.lastError = id;
-    if (status_.errorText.empty()) status_.errorText = text.substr(0, 255);
+    if (status_.errorText.empty()) status_.errorText = oneLine(text);
     return status_.errorText;
 }
 

@@ -40,6 +40,20 @@ constexpr SortKind kSortBySubject = MSG_ColSubject;
 constexpr SortKind kSortByDate = MSG_ColDate;
 constexpr SortKind kSortBySize = MSG_ColSize;
 
+// How the connection to the server is protected: not at all, by TLS started
+// with STLS on the POP3 port, or by TLS from the first byte on a port of its
+// own. Stored in the registry as these numbers.
+enum class SecureConnection : uint32_t { None = 0, Stls = 1, Tls = 2 };
+
+// The largest values the account dialog takes; stored values beyond them (and
+// a port, interval or time-out of 0) are brought into range when loaded.
+constexpr uint32_t kMaxPort = 65535;
+constexpr uint32_t kMaxLines = 100000;
+// The largest mailbox bound in KB: times 1024 it still fits the stored 32 bits.
+constexpr uint32_t kMaxBoundKb = 4194303;
+// Seconds: the log prints them as int.
+constexpr uint32_t kMaxSeconds = 2147483647;
+
 // The connection part of an account: what the account dialog, the wizard and
 // the import produce.
 struct AccountInfo {
@@ -49,6 +63,10 @@ struct AccountInfo {
     std::string password;
     std::string server;
     bool secureAuth = true;  // APOP first, then USER/PASS
+    SecureConnection secureConnection = SecureConnection::None;
+    // The SHA-256 of the server certificate the user chose to trust, as
+    // stored (hex); that certificate is accepted whatever its chain says.
+    std::string trustedCertificate;
 
     void reset() { *this = AccountInfo(); }
 };
@@ -74,11 +92,14 @@ struct AccountOptions {
 struct AccountStatus {
     AccountState state = AccountState::NotStarted;
     uint32_t lastError = 0;    // message id of the last reported error
-    std::string errorText;     // the first error since the last clear, at most 255 characters
+    std::string errorText;     // the first error since the last clear: one line, at most 255 characters
     uint32_t messageCount = 0; // as presented: 0 before the first good check
     uint32_t unreadCount = 0;
     int64_t lastCheck = 0;     // start, and after success the end, of the last check
     uint64_t mailboxSize = 0;  // sum of the listed sizes of the last good check
+    // The SHA-256 (hex) of the server certificate that the last check
+    // refused as not trusted; empty when it refused none.
+    std::string refusedCertificate;
     bool neverChecked = true;
 };
 
@@ -105,8 +126,9 @@ public:
     // Replaces the error text (a refused answer, what a closing server sent).
     void setErrorText(const std::string& text);
     void clearErrorText();
-    // lastError and errorText both cleared: a new attempt begins.
+    // lastError, errorText and refusedCertificate cleared: a new attempt begins.
     void clearError();
+    void setRefusedCertificate(const std::string& fingerprint);
     // Records a reported error: `id` becomes lastError, and `text` the error
     // text unless one is there already (the first error of a check stays).
     // Returns the error text as it now is.
@@ -126,6 +148,9 @@ public:
     HeaderCache headerCache;
 
     MessageList messages;  // last good check, or the placeholders of the read-marks file
+    // The read-marks file is there but could not be read: this run never
+    // replaces it, so that the marks it holds are not lost.
+    bool keepMarksFile = false;
     // The list as presented: empty until the first good check.
     const MessageList& currentMessages() const;
 

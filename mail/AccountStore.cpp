@@ -24,6 +24,16 @@ void logUnexpected(int site) {
     eventLog().log("%s %s,%d.", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, site);
 }
 
+// Stored values outside what the account dialog allows (a time-out of 0
+// would never end a check) are brought into range for this run; the stored
+// value stays until the account is saved.
+void keepInRange(const Account& account, const char* what, uint32_t& value, uint32_t low, uint32_t high) {
+    if (value >= low && value <= high) return;
+    uint32_t fixed = value < low ? low : high;
+    eventLog().log("Account %s: stored %s %u is out of range; %u is used", account.name.c_str(), what, value, fixed);
+    value = fixed;
+}
+
 bool knownDeletionMode(uint32_t v) {
     switch (static_cast<DeletionMode>(v)) {
     case DeletionMode::AutoFiltered:
@@ -33,6 +43,18 @@ bool knownDeletionMode(uint32_t v) {
         return true;
     }
     return false;
+}
+
+// A stored mode this version does not know is taken as TLS: an account must
+// never fall back to sending its password in the clear.
+SecureConnection secureConnectionOf(uint32_t v) {
+    switch (static_cast<SecureConnection>(v)) {
+    case SecureConnection::None:
+    case SecureConnection::Stls:
+        return static_cast<SecureConnection>(v);
+    default:
+        return SecureConnection::Tls;
+    }
 }
 
 }  // namespace
@@ -46,20 +68,29 @@ void saveRecord(const Account& account, FieldWriter& file) {
     file.putU32(account.checkTimeout);
 }
 
-bool loadRecord(Account& account, FieldReader& file, std::string_view magic) {
-    std::string name, stored;
+namespace {
+
+// One record as stored, before its URL is split: reading many records that
+// are not wanted costs no account each.
+struct StoredRecord {
+    std::string name, url;
     uint32_t port = 0, interval = 0, timeout = 0;
-    file.readString(name);
-    file.readString(stored);
-    file.readU32(port);
-    file.readU32(interval);
-    file.readU32(timeout);
-    if (file.failed()) {
-        // A damaged string has shown its own box already.
-        if (file.failure() == FieldReader::Failure::Truncated) showUserMessage(kErrorHandleEof);
-        return false;
-    }
-    std::string text = magic == kAccountFileMagicOld ? stored : scramble(stored);
+};
+
+bool readRecord(FieldReader& file, StoredRecord& r) {
+    file.readString(r.name);
+    file.readString(r.url);
+    file.readU32(r.port);
+    file.readU32(r.interval);
+    file.readU32(r.timeout);
+    if (!file.failed()) return true;
+    // A damaged string has shown its own box already.
+    if (file.failure() == FieldReader::Failure::Truncated) showUserMessage(kErrorHandleEof);
+    return false;
+}
+
+void applyRecord(const StoredRecord& r, std::string_view magic, Account& account) {
+    std::string text = magic == kAccountFileMagicOld ? r.url : scramble(r.url);
     Url url(text);
     std::string server = url.host();
     if (url.user().empty() && server.empty()) {
@@ -73,13 +104,24 @@ bool loadRecord(Account& account, FieldReader& file, std::string_view magic) {
                 server = rest.substr(0, slash);
         }
     }
-    account.name = std::move(name);
+    account.name = r.name;
     account.server = std::move(server);
     account.user = url.user();
     account.password = url.password();
-    account.port = port;
-    account.checkInterval = interval;
-    account.checkTimeout = timeout;
+    account.port = r.port;
+    account.checkInterval = r.interval;
+    account.checkTimeout = r.timeout;
+    keepInRange(account, "port", account.port, 1, kMaxPort);
+    keepInRange(account, "check interval", account.checkInterval, 1, kMaxSeconds);
+    keepInRange(account, "time-out", account.checkTimeout, 1, kMaxSeconds);
+}
+
+}  // namespace
+
+bool loadRecord(Account& account, FieldReader& file, std::string_view magic) {
+    StoredRecord r;
+    if (!readRecord(file, r)) return false;
+    applyRecord(r, magic, account);
     return true;
 }
 
@@ -96,7 +138,12 @@ bool saveAccounts(const AccountList& accounts, const std::string& dir) {
     return false;
 }
 
-bool parseAccountFile(std::string_view data, AccountList& accounts, bool& dirty) {
+namespace {
+
+// Calls `take` with every record of an account file's bytes until it returns
+// false; returns and reports as parseAccountFile does.
+template <class Take>
+bool forEachRecord(std::string_view data, bool& dirty, Take take) {
     if (data.size() < 4) return false;
     FieldReader file(data, kAccountModule);
     std::string magic;
@@ -109,20 +156,47 @@ bool parseAccountFile(std::string_view data, AccountList& accounts, bool& dirty)
     if (magic == kAccountFileMagicOld) dirty = true;
     else if (magic != kFieldFileMagic) return false;
     // The count is not trusted: every record is read from the bytes present.
+    StoredRecord record;
     for (uint32_t i = 0; i < count; ++i) {
-        auto account = std::make_unique<Account>();
-        if (!loadRecord(*account, file, magic)) return false;
-        accounts.push_back(std::move(account));
+        if (!readRecord(file, record)) return false;
+        if (!take(record, magic)) return true;
     }
     return true;
 }
 
-bool loadAccounts(AccountList& accounts, bool& dirty, const std::string& dir) {
+// The account file's bytes; false when there is none or it cannot be read,
+// which is reported unless the file is simply missing.
+bool readAccountFile(const std::string& dir, std::string& data, bool* unreadable) {
+    std::string path = dir + kAccountFileName;
+    uint32_t error = 0;
+    if (readWholeFile(path, data, kMaxDataFileBytes, &error)) return true;
+    if (error == kMissingFileError) return false;
+    if (unreadable) *unreadable = true;
+    if (error == kFileTooLargeError) {
+        eventLog().log("Error: cannot read %s: larger than %u bytes", path.c_str(), static_cast<unsigned>(kMaxDataFileBytes));
+        showUserMessage(MSG_DataFileTooLarge, {path});
+    } else {
+        reportSystemError(error, "cannot read " + path, kAccountModule);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool parseAccountFile(std::string_view data, AccountList& accounts, bool& dirty) {
+    return forEachRecord(data, dirty, [&](const StoredRecord& r, const std::string& magic) {
+        accounts.push_back(std::make_unique<Account>());
+        applyRecord(r, magic, *accounts.back());
+        return true;
+    });
+}
+
+bool loadAccounts(AccountList& accounts, bool& dirty, const std::string& dir, bool* unreadable) {
     size_t first = accounts.size();
     bool ok = false;
     try {
         std::string data;
-        if (!readWholeFile(dir + kAccountFileName, data)) return false;
+        if (!readAccountFile(dir, data, unreadable)) return false;
         ok = parseAccountFile(data, accounts, dirty);
     } catch (...) {
         logUnexpected(2);
@@ -153,6 +227,8 @@ void saveOptions(Registry& registry, const Account& account) {
         key.writeNumber("SortKind", account.sortKind);
         key.writeNumber("SortOrder", account.sortOrder);
         key.writeNumber("CheckOnlyManually", account.checkOnlyManually);
+        key.writeNumber("SecureConnection", static_cast<uint32_t>(account.secureConnection));
+        key.writeString("TrustedCertificate", account.trustedCertificate);
     } catch (...) {
         logUnexpected(3);
     }
@@ -172,12 +248,16 @@ void loadOptions(Registry& registry, Account& account, const std::string& defaul
             if (key.readNumber("MsgDeletion", v) && knownDeletionMode(v)) account.msgDeletion = static_cast<DeletionMode>(v);
             key.readFlag("SecureAuth", account.secureAuth, FlagRule::NonZeroIsTrue);
             key.readNumber("MsgLinesNum", account.msgLinesNum);
+            keepInRange(account, "lines", account.msgLinesNum, 0, kMaxLines);
             key.readFlag("CheckMailboxSize", account.checkMailboxSize, FlagRule::NonZeroIsTrue);
             key.readNumber("MailboxBound", account.mailboxBound);
+            keepInRange(account, "mailbox bound", account.mailboxBound, 0, kMaxBoundKb * 1024);
             key.readString("LaunchFile", account.launchFile);
             key.readNumber("SortKind", account.sortKind);
             key.readNumber("SortOrder", account.sortOrder);
             key.readFlag("CheckOnlyManually", account.checkOnlyManually, FlagRule::NonZeroIsTrue);
+            if (key.readNumber("SecureConnection", v)) account.secureConnection = secureConnectionOf(v);
+            key.readString("TrustedCertificate", account.trustedCertificate);
         }
         if (account.soundFile.empty()) account.soundFile = defaultSoundFile;
     } catch (...) {
@@ -193,22 +273,33 @@ bool deleteOptions(Registry& registry, const std::string& accountName) {
 }
 
 bool loadAccountSet(Registry& registry, AccountList& accounts, bool& dirty, const std::string& defaultSoundFile,
-                    const std::string& dir) {
+                    const std::string& dir, bool* unreadable) {
     size_t first = accounts.size();
-    bool ok = loadAccounts(accounts, dirty, dir);
+    bool ok = loadAccounts(accounts, dirty, dir, unreadable);
     for (size_t i = first; i < accounts.size(); ++i) loadOptions(registry, *accounts[i], defaultSoundFile);
     return ok;
 }
 
 std::unique_ptr<Account> loadAccountNamed(Registry& registry, const std::string& name,
-                                          const std::string& defaultSoundFile, const std::string& dir) {
-    AccountList accounts;
-    bool dirty = false;
-    loadAccounts(accounts, dirty, dir);
-    for (auto& account : accounts) {
-        if (account->name != name) continue;
-        loadOptions(registry, *account, defaultSoundFile);
-        return std::move(account);
+                                          const std::string& defaultSoundFile, const std::string& dir,
+                                          bool* unreadable) {
+    std::unique_ptr<Account> account;
+    try {
+        std::string data;
+        bool dirty = false;
+        if (!readAccountFile(dir, data, unreadable)) return nullptr;
+        // Only the account asked for is made, with its marks and options.
+        forEachRecord(data, dirty, [&](const StoredRecord& r, const std::string& magic) {
+            if (r.name != name) return true;
+            account = std::make_unique<Account>();
+            applyRecord(r, magic, *account);
+            return false;
+        });
+    } catch (...) {
+        logUnexpected(2);
     }
-    return nullptr;
+    if (!account) return nullptr;
+    loadMessageState(*account, dir);
+    loadOptions(registry, *account, defaultSoundFile);
+    return account;
 }

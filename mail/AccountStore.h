@@ -42,8 +42,11 @@ bool saveAccounts(const AccountList& accounts, const std::string& dir = programD
 // placeholders of its read-marks file. False, silently, when there is no file
 // or its magic is unknown; false after an error box when a record is damaged
 // (the accounts before it stay). A "KX00" file sets `dirty`, so that the next
-// save rewrites it in the current format; `dirty` is never cleared here.
-bool loadAccounts(AccountList& accounts, bool& dirty, const std::string& dir = programDirectory());
+// save rewrites it in the current format; `dirty` is never cleared here. A
+// file that is there but cannot be read (larger than kMaxDataFileBytes, say)
+// is reported (a box) and sets *unreadable when given.
+bool loadAccounts(AccountList& accounts, bool& dirty, const std::string& dir = programDirectory(),
+                  bool* unreadable = nullptr);
 
 // The account's key below the accounts key, relative to HKEY_CURRENT_USER;
 // empty for an account without a name, which has no key of its own.
@@ -61,9 +64,11 @@ bool deleteOptions(Registry& registry, const std::string& accountName);
 // their read marks and then their registry options. Returns what
 // loadAccounts returns.
 bool loadAccountSet(Registry& registry, AccountList& accounts, bool& dirty, const std::string& defaultSoundFile,
-                    const std::string& dir = programDirectory());
+                    const std::string& dir = programDirectory(), bool* unreadable = nullptr);
 // The first account of `dir` called `name`, loaded as loadAccountSet does;
-// null when the account file holds none (or none before its damage).
+// null when the account file holds none (or none before its damage), or
+// cannot be read (*unreadable then set, as loadAccounts does). The other
+// records are only read past.
 std::unique_ptr<Account> loadAccountNamed(Registry& registry, const std::string& name,
                                           const std::string& defaultSoundFile,
-                                          const std::string& dir = programDirectory());
+                                          const std::string& dir = programDirectory(), bool* unreadable = nullptr);

@@ -6,6 +6,7 @@
 
 #include "core/EventLog.h"
 #include "mail/AccountCheck.h"
+#include "mail/TlsStream.h"
 
 namespace {
 
@@ -233,7 +234,7 @@ void CheckMonitor::runWorker(AccountWorker& worker) {
         if (account.state() == AccountState::Connecting) {
             std::unique_ptr<ByteStream> stream;
             if (streamFactory_) stream = streamFactory_(account, worker.stopHandle());
-            if (!stream) stream = std::make_unique<WinSocketStream>(worker.stopHandle());
+            if (!stream) stream = openAccountStream(account, worker.stopHandle());
             AccountCheck check(account, *stream, worker, policy_, observer_, worker);
             check.retryPauseMs = retryPauseMs;
             check.keepHeaders = true;

@@ -71,7 +71,7 @@ public:
     CheckMonitor& operator=(const CheckMonitor&) = delete;
 
     // The stream each check reaches its server through, chosen per account;
-    // a plain socket unless set. Set it before the monitor starts.
+    // unless set, the plain socket, with TLS over it when the account asks. Set it before the monitor starts.
     using StreamFactory = std::function<std::unique_ptr<ByteStream>(Account&, HANDLE stopEvent)>;
     void setStreamFactory(StreamFactory factory) { streamFactory_ = std::move(factory); }
 

@@ -180,6 +180,19 @@ bool Controller::nameInUse(const std::string& name) const {
     return false;
 }
 
+bool Controller::trustCertificate(uint32_t id, const std::string& fingerprint) {
+    Account* account = find(id);
+    if (!account) return false;
+    AccountInfo info = *account;
+    info.trustedCertificate = fingerprint;
+    AccountOptions options = *account;
+    // Started again at once, or checked now when only checked by hand.
+    if (!monitor_.reconfigure(*account, info, options)) return false;
+    saveOptions(registry_, *account);
+    if (account->checkOnlyManually) monitor_.checkNow(*account);
+    return true;
+}
+
 uint32_t Controller::countMarked() {
     uint32_t marked = 0;
     for (const auto& account : accounts_) {

@@ -95,6 +95,10 @@ public:
     // address forgotten, worker started again; the account file rewritten.
     bool edit(uint32_t id, const AccountInfo& info, const AccountOptions& options);
 
+    // The user trusts the server certificate with SHA-256 `fingerprint` for
+    // the account: stored with its options, and the account checked again.
+    bool trustCertificate(uint32_t id, const std::string& fingerprint);
+
     // Messages marked for deletion over all accounts (the exit question).
     uint32_t countMarked();
     // Recounts an account's unread messages after its marks changed.

@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "core/TextLines.h"
 #include "core/TextUtil.h"
 
 void HeaderCache::bindTo(const std::string& server, uint32_t port, const std::string& user, uint32_t lines) {
@@ -39,12 +40,10 @@ bool isUid(std::string_view id) {
 bool parseUidListing(std::string_view answer, std::unordered_map<int32_t, std::string_view>& ids) {
     ids.clear();
     std::unordered_set<std::string_view> seen;
-    size_t pos = answer.find("\r\n");
-    while (pos != std::string_view::npos) {
-        pos += 2;
-        size_t end = answer.find("\r\n", pos);
-        std::string_view line = answer.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
-        pos = end;
+    TextLines lines(answer);
+    std::string_view line;
+    lines.next(line);  // the status line
+    while (lines.next(line)) {
         size_t at = 0;
         int32_t number = 0;
         if (line.empty() || line[0] < '0' || line[0] > '9' || !scanDecimal(line, at, number)) return false;

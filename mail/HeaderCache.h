@@ -49,7 +49,7 @@ private:
     std::unordered_map<std::string, Kept> entries_;
 };
 
-// The unique-id listing of a UIDL answer, by message number. False when a
-// line does not scan as "number id" (an id of 1 to 70 printable characters),
+// The unique-id listing of a UIDL answer, by message number; lines end in
+// LF, with or without CR before it. False when a line does not scan as "number id" (an id of 1 to 70 printable characters),
 // or when a number or an id repeats: such a listing identifies nothing.
 bool parseUidListing(std::string_view answer, std::unordered_map<int32_t, std::string_view>& ids);

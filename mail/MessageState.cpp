@@ -82,6 +82,10 @@ void parseMessageState(std::string_view text, MessageList& out) {
 }
 
 bool saveMessageState(Account& account, const std::string& dir) {
+    if (account.keepMarksFile) {
+        eventLog().log("Error: read marks of account %s not saved: their file could not be read", account.name.c_str());
+        return false;
+    }
     try {
         std::string text;
         {
@@ -112,8 +116,15 @@ bool saveMessageState(Account& account, const std::string& dir) {
 
 bool loadMessageState(Account& account, const std::string& dir) {
     try {
-        std::string text;
-        if (!readWholeFile(dir + messageStateFileName(account.name), text)) return false;
+        std::string text, path = dir + messageStateFileName(account.name);
+        uint32_t error = 0;
+        if (!readWholeFile(path, text, kMaxDataFileBytes, &error)) {
+            if (error == kMissingFileError) return false;
+            account.keepMarksFile = true;
+            eventLog().log("Error: cannot read %s: %s; the file is kept as it is", path.c_str(),
+                           error ? formatMessage(error).c_str() : "no system error code");
+            return false;
+        }
         parseMessageState(text, account.messages);
         return true;
     } catch (...) {

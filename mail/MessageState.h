@@ -17,11 +17,13 @@ std::string messageStateFileName(const std::string& accountName);
 // (placeholders too). The account's lock is taken for the copy; when it
 // cannot be had the file stays as it is. False when the lock or the write
 // failed; a failed write shows the system's text for the error and keeps the
-// old file.
+// old file. A file that was there but could not be read (keepMarksFile) is
+// never written.
 bool saveMessageState(Account& account, const std::string& dir = programDirectory());
 
 // Appends the placeholders of the account's file to its messages. False,
-// without placeholders and silently, when the file cannot be read.
+// without placeholders, when there is no file, or when it cannot be read
+// (too large, locked): that is logged and sets keepMarksFile.
 bool loadMessageState(Account& account, const std::string& dir = programDirectory());
 
 // The file's text as the program reads it (line ends as on disk) into

@@ -1,7 +1,6 @@
 #include "mail/Pipeline.h"
 
 #include <algorithm>
-#include <cstdarg>
 
 bool Pipeline::hasRoom(size_t expected) const {
     if (commands_.empty()) return true;
@@ -14,14 +13,7 @@ bool Pipeline::wantsMore() const {
            answerBytes_ <= limits_.answerBytes / 2;
 }
 
-Pipeline::Ticket Pipeline::queue(bool multiLine, size_t expected, const char* format, ...) {
-    size_t before = transport_.queuedBytes();
-    va_list args;
-    va_start(args, format);
-    bool ok = transport_.vqueue(format, args);
-    va_end(args);
-    if (!ok) return 0;
-    size_t bytes = transport_.queuedBytes() - before;
+Pipeline::Ticket Pipeline::queued(bool multiLine, size_t bytes, size_t expected) {
     commands_.push_back({++last_, multiLine, bytes, expected});
     commandBytes_ += bytes;
     answerBytes_ += expected;
@@ -41,19 +33,21 @@ bool Pipeline::take(Ticket ticket) {
         if (!readNext(ticket)) return false;
     auto it = wanted();
     if (it->kept) keptBytes_ -= it->answer.size();
+    bool failed = it->failed;
     transport_.setAnswer(std::move(it->answer));
     commands_.erase(it);
-    return true;
+    return !failed;
 }
 
 bool Pipeline::readNext(Ticket wanted) {
     auto it = std::find_if(commands_.begin(), commands_.end(), [](const Command& c) { return !c.answered; });
     bool ok = it->multiLine ? transport_.readMultiAnswer() : transport_.readAnswer();
-    if (!ok) {
-        drop();  // the connection is closed: nothing more comes
+    if (!ok && !transport_.stream().isOpen()) {
+        drop();  // nothing more comes
         return false;
     }
     it->answered = true;
+    it->failed = !ok;
     it->answer = transport_.takeAnswer();
     commandBytes_ -= it->bytes;
     answerBytes_ -= it->expected;

@@ -45,13 +45,23 @@ public:
     // Whether enough has drained to make filling up again worth a write:
     // half the bounds (with one command: when nothing is in flight).
     bool wantsMore() const;
-    // Queues a command; it goes with the next flush() or take(). Its ticket,
-    // or 0 when the transport refused it (no connection, too long).
-    Ticket queue(bool multiLine, size_t expected, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    // Queues a command (as Transport::queue takes it); it goes with the next
+    // flush() or take(). Its ticket, or 0 when the transport refused it (no
+    // connection, too long, unsafe arguments: nothing queued goes then).
+    template <class... Args>
+    Ticket queue(bool multiLine, size_t expected, const char* format, const Args&... args) {
+        size_t before = transport_.queuedBytes();
+        if (!transport_.queue(format, args...)) {
+            drop();
+            return 0;
+        }
+        return queued(multiLine, transport_.queuedBytes() - before, expected);
+    }
     bool flush() { return transport_.flush(); }
     // Makes the answer to `ticket` the transport's answer, reading and
-    // keeping the answers before it. False when the connection failed (it is
-    // closed then) or the ticket is not in flight.
+    // keeping the answers before it. False when the ticket is not in flight,
+    // when the connection failed (it is closed then), or when its answer
+    // could not be read whole (too long: skipped, the connection still open).
     bool take(Ticket ticket);
     size_t inFlight() const { return commands_.size(); }
 
@@ -61,9 +71,11 @@ private:
         bool multiLine;
         size_t bytes, expected;
         bool answered = false;
-        bool kept = false;   // read ahead for a later command's taker
+        bool failed = false;  // answered past its bound: no answer to take
+        bool kept = false;    // read ahead for a later command's taker
         std::string answer;
     };
+    Ticket queued(bool multiLine, size_t bytes, size_t expected);
     bool readNext(Ticket wanted);
     void drop();
 

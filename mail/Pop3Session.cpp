@@ -1,5 +1,8 @@
 #include "mail/Pop3Session.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 #include "core/EventLog.h"
 #include "core/Md5.h"
 #include "core/TextUtil.h"
@@ -7,10 +10,11 @@
 
 std::vector<std::pair<int, int>> parseListing(std::string_view answer) {
     std::vector<std::pair<int, int>> out;
-    size_t pos = answer.find("\r\n");
+    // Lines end in LF, with or without CR before it; the status line is skipped.
+    size_t pos = answer.find('\n');
     while (pos != std::string_view::npos) {
-        pos += 2;
-        size_t end = answer.find("\r\n", pos);
+        ++pos;
+        size_t end = answer.find('\n', pos);
         std::string_view line = answer.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
         size_t at = 0;
         int32_t number = -1, size = -1;
@@ -22,40 +26,47 @@ std::vector<std::pair<int, int>> parseListing(std::string_view answer) {
     return out;
 }
 
-Capabilities parseCapabilities(std::string_view answer) {
-    Capabilities caps;
-    if (answer.substr(0, 3) != "+OK") return caps;
-    size_t pos = answer.find("\r\n");
-    for (size_t n = 0; pos != std::string_view::npos && n < kMaxCapabilityLines; ++n) {
-        pos += 2;
-        size_t end = answer.find("\r\n", pos);
-        std::string_view line = answer.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
-        std::string_view name = line.substr(0, line.find(' '));
-        if (equalsNoCase(name, "PIPELINING")) caps.pipelining = true;
-        else if (equalsNoCase(name, "UIDL")) caps.uidl = true;
-        else if (equalsNoCase(name, "STLS")) caps.stls = true;
-        pos = end;
-    }
-    return caps;
-}
-
 std::vector<std::string_view> splitAnswerLines(std::string_view answer) {
     std::vector<std::string_view> lines;
-    size_t pos = answer.find("\r\n");
+    size_t pos = answer.find('\n');
     if (pos == std::string_view::npos) return lines;
-    pos += 2;
-    // The last line has no CRLF after it (the transport cut it with the end
-    // mark); it is a line of the message all the same.
-    while (pos <= answer.size()) {
-        size_t end = answer.find("\r\n", pos);
+    ++pos;
+    // The last line has no line end after it (the transport cut it with the
+    // end mark); it is a line of the message all the same.
+    while (pos < answer.size()) {
+        size_t end = answer.find('\n', pos);
         if (end == std::string_view::npos) {
-            if (pos < answer.size()) lines.push_back(answer.substr(pos));
+            lines.push_back(answer.substr(pos));
             break;
         }
-        lines.push_back(answer.substr(pos, end - pos));
-        pos = end + 2;
+        lines.push_back(answer.substr(pos, end > pos && answer[end - 1] == '\r' ? end - 1 - pos : end - pos));
+        pos = end + 1;
     }
     return lines;
+}
+
+bool Capabilities::has(std::string_view name) const {
+    for (const std::string& line : lines) {
+        std::string_view word(line);
+        word = word.substr(0, word.find(' '));
+        if (equalsNoCase(word, name)) return true;
+    }
+    return false;
+}
+
+Capabilities parseCapabilities(std::string_view answer) {
+    Capabilities caps;
+    if (answer.compare(0, 3, "+OK") != 0) return caps;
+    caps.answered = true;
+    for (std::string_view line : splitAnswerLines(answer)) {
+        if (caps.lines.size() == Capabilities::kMaxLines) break;
+        line = trim(line);
+        if (!line.empty()) caps.lines.emplace_back(line.substr(0, Capabilities::kMaxLine));
+    }
+    caps.stls = caps.has("STLS");
+    caps.pipelining = caps.has("PIPELINING");
+    caps.uidl = caps.has("UIDL");
+    return caps;
 }
 
 std::string apopDigest(std::string_view greeting, std::string_view password, bool& hasStamp) {
@@ -95,18 +106,33 @@ bool Pop3Session::connectAndLogin() {
         account_.clearError();
         bool ok;
         if (account_.secureAuth)
-            ok = (transport_.hookup() && loginApop()) ||
-                 (!transport_.stopped() && transport_.hookup() && loginUser());
+            ok = (open() && loginApop()) ||
+                 (!transport_.stopped() && !transport_.securityFailed() && !transport_.hopeless() && open() && loginUser());
         else
-            ok = transport_.hookup() && loginUser();
+            ok = open() && loginUser();
         if (ok) {
             eventLog().log("Connect to mail_server: account=%s server=%s user=%s: OK", name, server, user);
             return true;
         }
         eventLog().log("Connect to mail_server: account=%s server=%s user=%s: ERR", name, server, user);
-        if (transport_.stopped() || !transport_.pause(retryPauseMs)) return false;  // asked to stop
+        // Another attempt meets the same certificate, or the same server
+        // without STLS, or the same command that cannot be sent.
+        if (transport_.securityFailed()) return false;
+        if (transport_.stopped() || transport_.hopeless() || !pauseBetweenAttempts()) return false;
     }
     return false;
+}
+
+bool Pop3Session::pauseBetweenAttempts() {
+    // The pause is the program's own, not the server's silence: it renews the
+    // deadline in steps well inside the shortest time-out (1 s).
+    for (unsigned left = retryPauseMs; left > 0;) {
+        unsigned step = std::min(left, 250u);
+        transport_.touch();
+        if (!transport_.pause(step)) return false;  // asked to stop
+        left -= step;
+    }
+    return true;
 }
 
 void Pop3Session::quitAfterRefusal() {
@@ -116,19 +142,52 @@ void Pop3Session::quitAfterRefusal() {
     if (account_.lastError() == MSG_ConnectionClosed) account_.clearErrorText();
 }
 
-bool Pop3Session::loginApop() {
-    eventLog().log("Secure login: account=%s", account_.name.c_str());
-    if (!transport_.readAnswer()) return false;
+bool Pop3Session::open() {
+    greeting_.clear();
+    if (!transport_.hookup() || !transport_.readAnswer()) return false;
     if (!transport_.answerIsOk()) {
         transport_.closeConnection();
         return false;
     }
+    greeting_ = transport_.answer();
+    return account_.secureConnection != SecureConnection::Stls || startTls();
+}
+
+void Pop3Session::refuseInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site) {
+    // Said goodbye to first, so that what the server does with QUIT cannot
+    // take the place of the reason.
+    if (transport_.request("QUIT")) transport_.readAnswer();
+    transport_.closeConnection();
+    account_.clearError();
+    transport_.reportInsecure(id, inserts, site);
+}
+
+bool Pop3Session::startTls() {
+    Capabilities caps = requestCapabilities();
+    if (!transport_.stream().isOpen()) return false;
+    if (!caps.stls) {
+        refuseInsecure(MSG_NoStls, {}, 21);
+        return false;
+    }
+    if (!transport_.request("STLS") || !transport_.readAnswer()) return false;
+    if (transport_.answer().compare(0, 3, "+OK") != 0) {
+        refuseInsecure(MSG_StlsRefused, {transport_.answer()}, 22);
+        return false;
+    }
+    // What the server said before the handshake may have been forged: the
+    // check asks again once logged in.
+    capabilities_ = {};
+    return transport_.secure();
+}
+
+bool Pop3Session::loginApop() {
+    eventLog().log("Secure login: account=%s", account_.name.c_str());
     bool hasStamp = false;
-    std::string digest = apopDigest(transport_.answer(), account_.password, hasStamp);
+    std::string digest = apopDigest(greeting_, account_.password, hasStamp);
     if (!hasStamp) {
         quitAfterRefusal();
     } else {
-        if (!transport_.request("APOP %s %s", account_.user.c_str(), digest.c_str()) || !transport_.readAnswer()) {
+        if (!transport_.request("APOP %s %s", account_.user, digest) || !transport_.readAnswer()) {
             transport_.closeConnection();
             return false;
         }
@@ -141,9 +200,8 @@ bool Pop3Session::loginApop() {
 
 bool Pop3Session::loginUser() {
     eventLog().log("Non secure login: account=%s", account_.name.c_str());
-    bool ok = transport_.readAnswer() && transport_.answerIsOk() &&
-              transport_.request("USER %s", account_.user.c_str()) && transport_.readAnswer() &&
-              transport_.answerIsOk() && transport_.request("PASS %s", account_.password.c_str()) &&
+    bool ok = transport_.request("USER %s", account_.user) && transport_.readAnswer() &&
+              transport_.answerIsOk() && transport_.request("PASS %s", account_.password) &&
               transport_.readAnswer();
     if (ok && transport_.answerIsOk()) return true;
     if (ok && transport_.answerIsErr()) quitAfterRefusal();
@@ -221,8 +279,8 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     std::string uidAnswer;
     if (cache) {
         if (!uidl) uidl = pipeline_.queue(true, 0, "UIDL");
-        if (!pipeline_.take(uidl)) return false;
-        uidAnswer = transport_.takeAnswer();
+        if (pipeline_.take(uidl)) uidAnswer = transport_.takeAnswer();
+        else if (!transport_.stream().isOpen()) return false;
         // Copies by an id that identifies nothing would be guesses.
         if (!matchCache(listed, uidAnswer, *cache)) cache = nullptr;
     }
@@ -242,15 +300,24 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         }
         return pipeline_.flush();
     };
+    std::vector<Unfetched> unfetched;
+    size_t tried = 0;
     for (Listed& l : listed) {
         if (transport_.stopped()) break;
+        ++tried;
         std::unique_ptr<Message> message;
         if (l.kept) {
             if (pipeline_.pipelined() && !fill()) break;
             message = Message::parsedCopy(*l.kept);
         } else {
-            if (!fill() || !pipeline_.take(l.ticket)) break;  // the connection is lost: so are the rest
-            if (!transport_.answerIsOk()) continue;
+            if (!fill()) break;  // the connection is lost: so are the rest
+            if (!pipeline_.take(l.ticket) || !transport_.answerIsOk()) {
+                if (!transport_.stream().isOpen()) break;
+                // Its place in the list, for the earlier copy of the message.
+                unfetched.push_back({result.size(), l.size});
+                result.push_back(nullptr);
+                continue;
+            }
             std::vector<std::string_view> lines = splitAnswerLines(transport_.answer());
             message = std::make_unique<Message>(std::span<const std::string_view>(lines), l.size);
         }
@@ -270,13 +337,46 @@ bool Pop3Session::checkMailbox(MessageList& result) {
         headers_.clear();
         return false;
     }
+    if (tried > 0 && unfetched.size() == tried) {
+        // A server that refuses every header has shown nothing of the mailbox.
+        eventLog().log("Error: no message of account %s could be fetched", account_.name.c_str());
+        result.clear();
+        headers_.clear();
+        return false;
+    }
 
     for (auto& message : result) {
+        if (!message) continue;
         Marks old = previous(message->crc());
         if (old.read) message->markRead();
         if (old.deleted) message->markDeleted(dontCalcDeleted_);
     }
+    keepEarlierCopies(result, unfetched);
     return true;
+}
+
+void Pop3Session::keepEarlierCopies(MessageList& result, const std::vector<Unfetched>& unfetched) {
+    if (!unfetched.empty() && lockList()) {
+        // Which earlier message a failed one is cannot be known for sure: the
+        // first one gone from the list with its listed size, else the first
+        // placeholder of the read-marks file (which knows no size).
+        std::unordered_set<uint32_t> fetched;
+        for (const auto& m : result)
+            if (m) fetched.insert(m->crc());
+        std::vector<const Message*> gone;
+        for (const auto& m : account_.messages)
+            if (!fetched.count(m->crc())) gone.push_back(m.get());
+        for (const Unfetched& u : unfetched) {
+            auto it = std::find_if(gone.begin(), gone.end(), [&](const Message* m) { return m && m->size() == u.size; });
+            if (it == gone.end())
+                it = std::find_if(gone.begin(), gone.end(), [](const Message* m) { return m && m->headerText().empty(); });
+            if (it == gone.end()) continue;
+            result[u.at] = (*it)->clone();
+            *it = nullptr;
+        }
+        account_.unlockMessages();
+    }
+    std::erase(result, nullptr);
 }
 
 bool Pop3Session::deleteIfMarked(int number, Message& message) {

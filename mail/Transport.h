@@ -8,8 +8,9 @@
 // in a byte at a time would otherwise keep a check, and every account
 // queued behind it on that server, waiting for ever.
 #pragma once
-#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -21,7 +22,8 @@ class Account;
 
 class Transport {
 public:
-    // An answer longer than this without its end mark fails the read.
+    // An answer longer than this is not kept: the rest is read and dropped
+    // up to its end mark, and the read fails with the connection still usable.
     static constexpr size_t kMaxAnswer = 32u << 20;
     // The formatted command with its CRLF must fit here, or it is not sent.
     static constexpr size_t kCommandBuffer = 4096;
@@ -35,17 +37,42 @@ public:
     Transport(Account& account, ByteStream& stream, CheckGate& gate);
 
     bool lookup();
+    // Connects; for an account on TLS from the first byte, also secures.
     bool hookup();
+    // Secures the open connection (the handshake and the certificate check).
+    // Whatever was received before is dropped: no answer read afterwards can
+    // hold bytes that came unprotected. On failure the connection is closed.
+    bool secure();
+    // The check failed for its security (TLS, STLS, the certificate): trying
+    // the login again cannot help.
+    bool securityFailed() const { return securityFailed_; }
+    void reportInsecure(uint32_t id, std::initializer_list<std::string> inserts, int site);
     // Sends one command (queue and flush).
-    bool request(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    template <class... Args>
+    bool request(const char* format, const Args&... args) {
+        return queue(format, args...) && flush();
+    }
     // Formats and logs a command and keeps it for the next flush, so that
-    // several commands go in one write. False, with the connection closed,
-    // when there is none or the command is too long.
-    bool queue(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    bool vqueue(const char* format, va_list args);
+    // several commands go in one write: `format` and its numbers and strings
+    // as snprintf takes them (std::string arguments too). A command whose
+    // arguments hold CR, LF or NUL is refused, and so is one too long: the
+    // server would read the rest as commands of their own. A refusal closes
+    // the connection, and the commands kept before it are never sent.
+    template <class... Args>
+    bool queue(const char* format, const Args&... args) {
+        bool clean = (cleanArgument(args) && ...);
+        char line[kCommandBuffer];
+        int n = 0;
+        if constexpr (sizeof...(Args) == 0) n = std::snprintf(line, sizeof line, "%s", format);
+        else n = std::snprintf(line, sizeof line, format, cArgument(args)...);
+        return queueCommand(line, n, clean);
+    }
     // Sends the kept commands; true when there were none.
     bool flush();
     size_t queuedBytes() const { return outgoing_.size(); }
+    // Set by a failure that another login attempt would only repeat (a
+    // command that cannot be sent as it is).
+    bool hopeless() const { return hopeless_; }
     bool readAnswer() { return read(false); }
     bool readMultiAnswer() { return read(true); }
     bool answerIsOk();
@@ -79,8 +106,17 @@ public:
     size_t progressStep() const;
 
 private:
+    static bool cleanArgument(const std::string& s) { return s.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos; }
+    static bool cleanArgument(const char* s) { return !std::strpbrk(s, "\r\n"); }
+    template <class T>
+    static bool cleanArgument(const T&) { return true; }
+    static const char* cArgument(const std::string& s) { return s.c_str(); }
+    template <class T>
+    static const T& cArgument(const T& v) { return v; }
+    bool queueCommand(const char* line, int n, bool clean);
     bool read(bool multiLine);
     void failIo(const StreamResult& r, int site);
+    void failSecure(int site);
     void closedByServer(int site);
     void keepErrorAnswer();
     void dropReceived() { head_ = used_ = 0; }
@@ -95,8 +131,11 @@ private:
     std::string answer_;    // the last complete answer
     size_t unrenewed_ = 0;  // bytes received since the deadline was last renewed
     bool stopped_ = false;
+    bool securityFailed_ = false;
+    bool hopeless_ = false;
 };
 
 // A multi-line answer without its byte-stuffing: a line that starts with
-// ".." loses its first ".". The status line is never unstuffed.
+// ".." loses its first ".". The status line is never unstuffed. Lines end
+// at LF, with or without CR before it.
 std::string unstuff(std::string_view text);

@@ -294,6 +294,15 @@ std::unique_ptr<Message> Message::parsedCopy(const Message& other) {
     return std::unique_ptr<Message>(new Message(other, CopyParsed{}));
 }
 
+std::unique_ptr<Message> Message::clone() const {
+    std::unique_ptr<Message> copy = parsedCopy(*this);
+    copy->deleted_ = deleted_, copy->read_ = read_;
+    copy->spammer_ = spammer_, copy->uncertain_ = uncertain_, copy->friend_ = friend_;
+    copy->filterReason_ = filterReason_;
+    copy->time_ = time_;
+    return copy;
+}
+
 void Message::finish() {
     sizeText_ = formatSize(size_, decimalSeparator());
     // A blank Message-ID identifies nothing: every such message would share

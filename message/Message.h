@@ -55,6 +55,10 @@ public:
     Message(const Message&) = delete;
     Message& operator=(const Message&) = delete;
 
+    // A copy of the record with its marks (a message kept from an earlier
+    // check when its header could not be fetched again).
+    std::unique_ptr<Message> clone() const;
+
     // Parameter parsers, for headers and parts alike. They never fail: a
     // malformed parameter ends the list and keeps what was read before it
     // (a Content-Type still gets its boundary and charset from those).

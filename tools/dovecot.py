@@ -6,15 +6,21 @@
 
 Each user gets a passwd-file entry with a {PLAIN} password (so APOP can work)
 and a Maildir filled from the message texts given. Everything lives in a
-temporary folder that is removed when the server stops. Run as a program it
+temporary folder that is removed when the server stops.
+
+With tls=True the server also speaks TLS: STLS on d.port and TLS from the
+first byte on d.tls_port, with a self-signed certificate for "localhost" made
+with openssl (d.fingerprint: its SHA-256, lowercase hex). Run as a program it
 serves the demo mailbox until interrupted:  dovecot.py --demo [--port N]
 """
 import base64
+import hashlib
 import os
 import pwd
 import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -27,7 +33,8 @@ instance_name = kxtest-{port}
 login_greeting = Dovecot ready {marker}
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+ssl = {ssl}
+{ssl_files}
 disable_plaintext_auth = no
 auth_mechanisms = plain apop
 default_login_user = dovenull
@@ -43,7 +50,9 @@ service pop3-login {{
     port = {port}
   }}
   inet_listener pop3s {{
-    port = 0
+    address = 127.0.0.1
+    port = {tls_port}
+    ssl = yes
   }}
 }}
 service anvil {{
@@ -74,10 +83,24 @@ def free_port():
         return s.getsockname()[1]
 
 
+def make_certificate(folder, name="localhost", days=2):
+    """A self-signed RSA certificate for `name` in folder/cert.pem with its key
+    in folder/key.pem; returns the SHA-256 of the certificate (lowercase hex)."""
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", str(days), "-subj", "/CN=" + name, "-addext", "subjectAltName=DNS:" + name],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(cert) as f:
+        return hashlib.sha256(ssl.PEM_cert_to_DER_cert(f.read())).hexdigest()
+
+
 class Dovecot:
-    def __init__(self, users, port=None):
+    def __init__(self, users, port=None, tls=False):
         """users: {name: (password, [message bytes, ...])}"""
         self.users = users
+        self.tls = tls
+        self.tls_port = 0
+        self.fingerprint = None
         self.chosen = port is None  # another test may take a free port first: then choose again
         self.port = port or free_port()
         self.root = tempfile.mkdtemp(prefix="kx-dovecot-")
@@ -111,6 +134,9 @@ class Dovecot:
             f.write("\n".join(lines) + "\n")
         for sub in ("run", "state"):
             os.makedirs(os.path.join(self.root, sub), exist_ok=True)
+        if self.tls:
+            self.fingerprint = make_certificate(self.root)
+            os.chmod(os.path.join(self.root, "key.pem"), 0o644)
         if os.getuid() == 0:
             for dirpath, dirnames, filenames in os.walk(os.path.join(self.root, "home")):
                 os.chown(dirpath, uid, gid)
@@ -129,8 +155,13 @@ class Dovecot:
     def serve(self):
         """Starts dovecot on self.port; False when it ended or did not answer."""
         conf = os.path.join(self.root, "dovecot.conf")
+        ssl_files = ""
+        if self.tls:
+            self.tls_port = free_port()
+            ssl_files = "ssl_cert = <{0}/cert.pem\nssl_key = <{0}/key.pem".format(self.root)
         with open(conf, "w") as f:
-            f.write(CONFIG.format(root=self.root, port=self.port, marker=self.marker()))
+            f.write(CONFIG.format(root=self.root, port=self.port, marker=self.marker(), tls_port=self.tls_port,
+                                  ssl="yes" if self.tls else "no", ssl_files=ssl_files))
         self.proc = subprocess.Popen(["dovecot", "-F", "-c", conf],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 30

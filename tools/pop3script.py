@@ -9,6 +9,8 @@ n-th script; past the last, the last one again). A script is either
     "RAW:text"    send text as it is
     "R" / "R:X"   read one command line and record it (X: expected prefix,
                   only documented; the transcript is what tests check)
+    "DRAIN"       read whatever bytes come next (a TLS client's hello), unrecorded
+    "UNDER:text"  send text as it is beneath TLS, on the connection itself
     "BIG:n"       send n bytes of filler lines, no end mark
     "TRICKLE:n:r" send n bytes of filler lines at r bytes a second, no end mark
     "SLEEP:ms"    pause
@@ -21,10 +23,13 @@ n-th script; past the last, the last one again). A script is either
      "messages": ["From: a\\r\\n\\r\\nbody", ...],
      "uids": ["a1", ...],                      # UIDL ids; default: MD5 of each message
      "pipelining": True, "uidl": True,         # what CAPA lists; False leaves it out
-     "rules": {"TOP 2": ["CLOSE"], "LIST": ["S:-ERR busy"]}}
+     "rules": {"TOP 2": ["CLOSE"], "LIST": ["S:-ERR busy"]},
+     "tls": "/folder/with/cert.pem+key.pem",  # CAPA lists STLS, STLS secures
+     "implicit": True}                          # TLS from the first byte
   A rule's key is matched against the start of the command line (case-blind);
   its steps run instead of the normal answer. {"CAPA": ["S:-ERR"]} makes a
   server that does not know CAPA; with "uidl": False it refuses UIDL too.
+  Commands that came over TLS are recorded as the others.
 
 Every command received is recorded with its connection number (from 1) and
 the time in seconds since the server started. A command that had come before
@@ -47,6 +52,7 @@ import hashlib
 import json
 import os
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -135,10 +141,11 @@ class ScriptedServer:
         except (OSError, _Closed):
             pass
         finally:
-            try:
-                conn.close()
-            except OSError:
-                pass
+            for c in {conn, session.conn, session.raw}:
+                try:
+                    c.close()
+                except OSError:
+                    pass
 
 
 class _Closed(Exception):
@@ -150,6 +157,7 @@ class _Session:
         self.server, self.conn, self.number = server, conn, number
         self.buffer = b""
         self.ahead = 0  # lines of the buffer that came before the last answer went out
+        self.raw = conn  # the connection beneath TLS
 
     def record(self, line, pipelined):
         entry = (self.number, round(time.monotonic() - self.server.start, 3), line)
@@ -200,6 +208,12 @@ class _Session:
                 self.send(arg)
             elif kind == "R":
                 self.read_line()
+            elif kind == "DRAIN":
+                if not self.buffer and not self.conn.recv(65536):
+                    raise _Closed()
+                self.buffer = b""
+            elif kind == "UNDER":
+                self.raw.sendall(arg.encode("latin-1"))
             elif kind == "BIG":
                 self.send_filler(int(arg))
             elif kind == "TRICKLE":
@@ -243,7 +257,18 @@ class _Session:
             except socket.timeout:
                 continue
 
+    def start_tls(self, folder):
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem"))
+        self.raw = socket.socket(fileno=os.dup(self.conn.fileno()))
+        self.conn = ctx.wrap_socket(self.conn, server_side=True)
+        self.buffer = b""  # nothing that came before is read as protected
+        self.ahead = 0
+
     def respond(self, cfg):
+        tls = cfg.get("tls")
+        if tls and cfg.get("implicit"):
+            self.start_tls(tls)
         stamp = "<%d.%d@kxtest>" % (os.getpid(), self.number)
         greeting = cfg.get("greeting", "+OK POP3 ready " + stamp)
         self.send(greeting + "\r\n")
@@ -252,6 +277,8 @@ class _Session:
         messages = [m.encode("latin-1") if isinstance(m, str) else m for m in cfg.get("messages", [])]
         uids = cfg.get("uids") or [hashlib.md5(m).hexdigest() for m in messages]
         capabilities = ["TOP", "USER"] + [name for name in ("PIPELINING", "UIDL") if cfg.get(name.lower(), True)]
+        if tls and not cfg.get("implicit"):
+            capabilities.append("STLS")
         deleted = set()
         rules = {k.upper(): v for k, v in cfg.get("rules", {}).items()}
         given_user = None
@@ -300,6 +327,9 @@ class _Session:
                     self.send("+OK deleted\r\n")
                 except ValueError:
                     self.send("-ERR\r\n")
+            elif verb == "STLS" and tls and not cfg.get("implicit"):
+                self.send("+OK Begin TLS\r\n")
+                self.start_tls(tls)
             elif verb == "NOOP":
                 self.send("+OK\r\n")
             elif verb == "QUIT":

@@ -34,7 +34,12 @@ const struct {
 constexpr int kBoundControls[] = {IDC_BOUND_LABEL,  IDC_MAILBOX_BOUND, IDC_MAILBOX_BOUND_SPIN, IDC_BOUND_UNIT,
                                   IDC_LAUNCH_THEN,  IDC_LAUNCH_LABEL,  IDC_LAUNCH_FILE,        IDC_LAUNCH_BROWSE,
                                   IDC_LAUNCH_TEST};
-constexpr int kSecurityControls[] = {IDC_SECURITY_GROUP, IDC_SECURITY_NONE, IDC_SECURITY_STLS, IDC_SECURITY_TLS};
+constexpr struct {
+    int id;
+    SecureConnection mode;
+} kSecurityChoices[] = {{IDC_SECURITY_NONE, SecureConnection::None},
+                        {IDC_SECURITY_STLS, SecureConnection::Stls},
+                        {IDC_SECURITY_TLS, SecureConnection::Tls}};
 
 int deletionIndex(DeletionMode mode) {
     for (int i = 0; i < 4; ++i)
@@ -52,6 +57,17 @@ bool sameAccountName(std::string_view a, std::string_view b) {
     return x == y;
 }
 
+void showSecurity(HWND dialog, SecureConnection mode) {
+    for (const auto& choice : kSecurityChoices)
+        CheckDlgButton(dialog, choice.id, choice.mode == mode ? BST_CHECKED : BST_UNCHECKED);
+}
+
+SecureConnection readSecurity(HWND dialog) {
+    for (const auto& choice : kSecurityChoices)
+        if (IsDlgButtonChecked(dialog, choice.id) == BST_CHECKED) return choice.mode;
+    return SecureConnection::None;
+}
+
 std::vector<std::string> accountNames(const Controller& engine, uint32_t except) {
     std::vector<std::string> names;
     for (const auto& account : engine.accounts())
@@ -65,8 +81,7 @@ AccountDialog::AccountDialog(AccountInfo& info, AccountOptions& options, std::ve
 bool AccountDialog::onInit() {
     filling_ = true;
     SendMessageA(item(IDC_MAILBOX_BOUND_SPIN), UDM_SETRANGE32, 0, kMaxBoundKb);
-    // The secure connection joins these controls when the account has one.
-    for (int id : kSecurityControls) showItem(id, false);
+    showSecurity(hwnd(), info_.secureConnection);
 
     AccountForm form = formOf(info_, options_);
     for (const auto& box : kBoxes) {
@@ -122,6 +137,15 @@ void AccountDialog::onCommand(UINT code, UINT id, HWND control) {
     case IDC_LAUNCH_TEST:
         if (code == BN_CLICKED) shellOpen(itemText(IDC_LAUNCH_FILE));
         return;
+    case IDC_SECURITY_NONE:
+    case IDC_SECURITY_STLS:
+    case IDC_SECURITY_TLS:
+        if (code == BN_CLICKED) {
+            uint32_t port = 0;
+            if (parseNumber(itemText(IDC_PORT), 1, kMaxPort, port))
+                setItemText(IDC_PORT, std::to_string(portForSecurity(readSecurity(hwnd()), port)));
+        }
+        return;
     default:
         if (code == EN_CHANGE) update();
         else Dialog::onCommand(code, id, control);
@@ -155,6 +179,7 @@ void AccountDialog::onOK() {
     if (formProblem(form, taken_, sameAccountName) != 0) return;
     applyForm(form, info_, options_);
     info_.secureAuth = isChecked(IDC_SECURE_AUTH);
+    info_.secureConnection = readSecurity(hwnd());
     options_.checkOnlyManually = isChecked(IDC_CHECK_MANUALLY);
     LRESULT index = SendMessageA(item(IDC_DELETION), CB_GETCURSEL, 0, 0);
     if (index >= 0 && index < 4) options_.msgDeletion = kDeletionModes[index];

@@ -20,6 +20,10 @@ bool sameAccountName(std::string_view a, std::string_view b);
 // The names of the controller's accounts but the one with id `except`.
 std::vector<std::string> accountNames(const Controller& engine, uint32_t except = 0);
 
+// The "Security" radio group, shared by the dialog and the wizard's server page.
+void showSecurity(HWND dialog, SecureConnection mode);
+SecureConnection readSecurity(HWND dialog);
+
 class AccountDialog : public Dialog {
 public:
     // Edits `info` and `options` in place, on OK only. `taken`: the names of

@@ -97,3 +97,9 @@ void applyForm(const AccountForm& form, AccountInfo& info, AccountOptions& optio
         options.launchFile.clear();
     }
 }
+
+uint32_t portForSecurity(SecureConnection mode, uint32_t port) {
+    constexpr uint32_t kPlain = 110, kTls = 995;
+    if (mode == SecureConnection::Tls) return port == kPlain ? kTls : port;
+    return port == kTls ? kPlain : port;
+}

@@ -13,12 +13,6 @@
 #include "core/TextUtil.h"
 #include "mail/Account.h"
 
-constexpr uint32_t kMaxPort = 65535;
-constexpr uint32_t kMaxLines = 100000;
-// The largest mailbox bound in KB: times 1024 it still fits the stored 32 bits.
-constexpr uint32_t kMaxBoundKb = 4194303;
-// Seconds: the log prints them as int.
-constexpr uint32_t kMaxSeconds = 2147483647;
 
 // Whether two account names name the same account (the registry key names
 // ignore case). The portable rule folds A to Z; the program passes the
@@ -57,3 +51,7 @@ AccountForm formOf(const AccountInfo& info, const AccountOptions& options);
 // The form's values into the fields it edits; for a form without a problem.
 // A cleared "Check size of mailbox." clears the launch file and the bound.
 void applyForm(const AccountForm& form, AccountInfo& info, AccountOptions& options);
+
+// The port that goes with a newly chosen secure connection: the default port
+// of the other kind (110 or 995) changes with it, a port of the user's own stays.
+uint32_t portForSecurity(SecureConnection mode, uint32_t port);

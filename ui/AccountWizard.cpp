@@ -199,13 +199,11 @@ public:
 private:
     bool onInit() override {
         limitText(IDC_SERVER);
-        // The secure connection joins this page when the account has one.
-        for (int id : {IDC_SECURITY_GROUP, IDC_SECURITY_NONE, IDC_SECURITY_STLS, IDC_SECURITY_TLS, IDC_SECURITY_NOTE})
-            showItem(id, false);
         return true;
     }
     void enter() override {
         setItemText(IDC_SERVER, state_.current.server);
+        showSecurity(hwnd(), state_.current.secureConnection);
         update();
     }
     void update() {
@@ -216,13 +214,19 @@ private:
     void onCommand(UINT code, UINT id, HWND control) override {
         if (id == IDC_SERVER && code == EN_CHANGE) update();
     }
+    // The page has no port box: the port follows the choice.
+    void store() {
+        state_.current.server = itemText(IDC_SERVER);
+        state_.current.secureConnection = readSecurity(hwnd());
+        state_.current.port = portForSecurity(state_.current.secureConnection, state_.current.port);
+    }
     int onWizardNext() override {
         if (serverProblem(itemText(IDC_SERVER))) return -1;
-        state_.current.server = itemText(IDC_SERVER);
+        store();
         return 0;
     }
     int onWizardBack() override {
-        state_.current.server = itemText(IDC_SERVER);
+        store();
         return 0;
     }
 };

@@ -6,7 +6,9 @@
 #include <ole2.h>
 
 #include "core/EventLog.h"
+#include "core/FileIO.h"
 #include "core/MessageText.h"
+#include "core/Platform.h"
 #include "core/Registry.h"
 #include "framework/Framework.h"
 #include "framework/HtmlHelp.h"
@@ -25,6 +27,8 @@ int runChecker(HINSTANCE instance, std::span<const MainWindow::ExtraCommand> ext
         return 0;
     }
     eventLog().load(systemRegistry());
+    // What a killed write left in the data folder; kxcheck's keep their own.
+    removeStaleTemporaryFiles(programDirectory());
     try {
         MainWindow window(systemRegistry(), extra);
         if (window.open()) MessageLoop::run();

@@ -10,6 +10,7 @@
 #include "ui/ConfirmationDialog.h"
 #include "ui/FirstRunDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/SettingsSheet.h"
 #include "ui/Viewers.h"
 
 namespace {
@@ -37,7 +38,7 @@ void runDialogCommand(MainWindow& window, UINT id) {
         break;
     case ID_EDIT_ACCOUNT: editAccount(window); break;
     case ID_FILTER: runFilterSheet(window.hwnd(), window.engine().filters()); break;
-    // Settings is added with its own module; until then it shows nothing.
+    case ID_SETTINGS: runSettingsSheet(window); break;
     case ID_ACCOUNT_COLUMNS:
     case ID_MESSAGE_COLUMNS:
         if (ColumnsOwner* owner = window.columnsOwner(id)) ColumnsDialog::run(window.hwnd(), *owner);

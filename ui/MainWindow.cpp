@@ -15,6 +15,7 @@
 #include "framework/MessageLoop.h"
 #include "framework/Window.h"
 #include "resources/resource.h"
+#include "ui/CertificateDialog.h"
 #include "ui/CommandHelp.h"
 #include "ui/DialogCommands.h"
 
@@ -313,13 +314,24 @@ void MainWindow::onInitMenuPopup(HMENU menu) {
 void MainWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
     dpi_ = dpi;
     toolbar_.setDpi(dpi);
-    LOGFONTA stored;
-    std::memcpy(&stored, engine_->settings().Font.data(), sizeof stored);
-    listFont_ = createStoredFont(stored, dpi_);
-    accountsList_.setFont(listFont_.get());
-    messagesList_.setFont(listFont_.get());
+    applyListFont();
     SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::applyListFont() {
+    LOGFONTA stored;
+    std::memcpy(&stored, engine_->settings().Font.data(), sizeof stored);
+    FontHandle font = createStoredFont(stored, dpi_);
+    // The lists take the new font before the old one goes.
+    accountsList_.setFont(font.get());
+    messagesList_.setFont(font.get());
+    listFont_ = std::move(font);
+}
+
+void MainWindow::settingsApplied() {
+    applyListFont();
+    tray_.settingsChanged();
 }
 
 bool MainWindow::onNotify(NMHDR& nm, LRESULT& result) {
@@ -489,9 +501,25 @@ void MainWindow::marksChanged(uint32_t id) {
 }
 
 void MainWindow::handleReports() {
-    for (uint32_t id : reports_.take()) refreshAccount(id);
+    std::set<uint32_t> ids = reports_.take();
+    for (uint32_t id : ids) refreshAccount(id);
     tray_.refresh();
     commandStates();
+    for (uint32_t id : ids) offerTrust(id, false);
+}
+
+void MainWindow::offerTrust(uint32_t id, bool asked) {
+    Account* account = engine_->find(id);
+    if (!account) return;
+    AccountStatus status = account->status();
+    if (status.state != AccountState::Failed || status.refusedCertificate.empty()) return;
+    if (!asked && (modalOpen() || !trustOffered_.emplace(id, status.refusedCertificate).second)) return;
+    CertificateDialog dialog(account->server + ":" + std::to_string(account->port), status.errorText,
+                             status.refusedCertificate);
+    if (dialog.runModal(hwnd()) != IDOK) return;
+    // The account may have gone, or been edited, while the question was open.
+    if (engine_->find(id) == account) engine_->trustCertificate(id, status.refusedCertificate);
+    refreshAccount(id);
 }
 
 void MainWindow::handleNewMail() {
@@ -668,7 +696,9 @@ void MainWindow::cmdRemove(UINT) {
 void MainWindow::cmdViewErrors(UINT) {
     Account* account = engine_->find(selectedId());
     if (!account) return;
-    std::string text = account->errorText();  // a copy: the worker may write it meanwhile
+    AccountStatus status = account->status();
+    if (status.state == AccountState::Failed && !status.refusedCertificate.empty()) return offerTrust(account->id(), true);
+    std::string text = status.errorText;  // a copy: the worker may write it meanwhile
     ModalScope modal;
     showTextBox(hwnd(), text, MB_OK | MB_ICONERROR, formatMessage(MSG_ViewErrors).c_str());
 }

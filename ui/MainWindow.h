@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "framework/CommandTable.h"
 #include "framework/Dialog.h"
@@ -57,6 +60,9 @@ public:
     // that list has no column store.
     ColumnsOwner* columnsOwner(UINT command);
     MessagesList& messagesList() { return messagesList_; }
+    Tray& tray() { return tray_; }
+    // The settings dialog's OK: the tray and the lists' font as the settings say now.
+    void settingsApplied();
     // The account of the selected row; 0 when none is selected.
     uint32_t selectedAccount() const { return accountsList_.selectedId(); }
 
@@ -90,6 +96,8 @@ private:
     void onMenuSelect(UINT item, UINT flags, HMENU menu);
     void onInitMenuPopup(HMENU menu);
     void onDpiChanged(UINT dpi, const RECT& suggested);
+    // The lists' font from the Font setting at the window's DPI.
+    void applyListFont();
 
     // Showing and hiding.
     void show();
@@ -116,6 +124,10 @@ private:
     void cmdMove(UINT id);
     void cmdRemove(UINT);
     void cmdViewErrors(UINT);
+    // Asks whether to trust the certificate that the account's last check
+    // refused. At a report (`asked` false) only once per account and
+    // certificate, and not over another modal window.
+    void offerTrust(uint32_t id, bool asked);
     void cmdDeleteAll(UINT);
     void cmdDelMsgs(UINT);
     void cmdMessages(UINT id);
@@ -136,6 +148,7 @@ private:
     Registry& registry_;
     std::span<const ExtraCommand> extra_;
     std::unique_ptr<Controller> engine_;
+    std::set<std::pair<uint32_t, std::string>> trustOffered_;  // account id, certificate
     MainToolbar toolbar_;
     PaneSplitter splitter_;
     HWND status_ = nullptr;

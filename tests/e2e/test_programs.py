@@ -10,7 +10,7 @@ from kxtest import BIN
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
     "comctl32.dll", "comdlg32.dll", "ws2_32.dll", "wininet.dll", "winmm.dll", "msvcrt.dll", "shlwapi.dll",
-    "uuid.dll", "version.dll", "mpr.dll",
+    "uuid.dll", "version.dll", "mpr.dll", "secur32.dll", "crypt32.dll",
 }
 PROGRAMS = ["kxcheck.exe", "KestrixScreenSaver.scr", "kestrix.exe"]
 

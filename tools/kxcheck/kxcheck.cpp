@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/EventLog.h"
+#include "core/FileIO.h"
 #include "core/Platform.h"
 #include "core/MessageText.h"
 #include "core/ProductKey.h"
@@ -31,6 +32,8 @@
 #include "mail/CheckMonitor.h"
 #include "mail/InternetConnection.h"
 #include "mail/MessageState.h"
+#include "mail/TlsStream.h"
+#include "mail/TlsTrust.h"
 #include "mail/WinSocketStream.h"
 #include "message/Message.h"
 
@@ -38,6 +41,7 @@ namespace {
 
 const char kUsage[] =
     "usage: kxcheck --server HOST [--port N] --user USER --password PASS [--no-apop]\n"
+    "               [--tls | --starttls] [--trust SHA256]\n"
     "               [--lines N] [--deletion auto|without|with|none] [--data DIR] [--log]\n"
     "       kxcheck --account NAME --data DIR [any option above]\n"
     "       kxcheck --watch SECONDS --data DIR [--log]\n"
@@ -47,6 +51,12 @@ const char kUsage[] =
     "size, size text, UTC time, from, subject, to, attachments, filter reason,\n"
     "separated by tabs. Exit status: 0 checked, 1 the check failed, 2 bad arguments\n"
     "(or no account NAME, or none at all for --watch, in DIR).\n"
+    "\n"
+    "--tls speaks TLS from the first byte (the port defaults to 995), --starttls\n"
+    "asks for STLS on the POP3 port before logging in and fails when the server\n"
+    "does not offer it. The server's certificate must pass the system's checks for\n"
+    "HOST, or have the SHA-256 fingerprint given with --trust (hex; colons and case\n"
+    "do not matter). A refused certificate is named by its fingerprint on stderr.\n"
     "\n"
     "With --account the mailbox is the checker's account NAME: its server, login,\n"
     "port and time-out from DIR's kestrix.dat, its options from the registry\n"
@@ -72,6 +82,7 @@ struct Options {
     // What the command line gave, to override an account's stored values.
     bool serverGiven = false, portGiven = false, userGiven = false, passwordGiven = false;
     bool noApop = false, linesGiven = false, deletionGiven = false;
+    bool secureGiven = false, trustGiven = false;
 };
 
 HANDLE gStop;
@@ -179,8 +190,18 @@ bool parseArgs(int argc, char** argv, Options& o) {
             o.noApop = true;
         } else if (a == "--log") {
             o.log = true;
+        } else if (a == "--tls" || a == "--starttls") {
+            SecureConnection mode = a == "--tls" ? SecureConnection::Tls : SecureConnection::Stls;
+            if (o.secureGiven && o.info.secureConnection != mode) return false;
+            o.info.secureConnection = mode;
+            o.secureGiven = true;
         } else if (!value) {
             return false;
+        } else if (a == "--trust") {
+            Sha256Digest digest;
+            if (!parseFingerprint(take(), digest)) return false;
+            o.info.trustedCertificate = fingerprintHex(digest);
+            o.trustGiven = true;
         } else if (a == "--server") {
             o.info.server = take();
             o.serverGiven = true;
@@ -216,6 +237,8 @@ bool parseArgs(int argc, char** argv, Options& o) {
             return false;
         }
     }
+    // TLS has a port of its own.
+    if (o.info.secureConnection == SecureConnection::Tls && !o.portGiven) o.info.port = 995;
     if (o.watch) return !o.dataDir.empty() && !o.useAccount;
     if (o.useAccount) return !o.dataDir.empty() && !(o.serverGiven && o.info.server.empty());
     return o.serverGiven && o.userGiven && o.passwordGiven && !o.info.server.empty();
@@ -228,8 +251,22 @@ void applyOverrides(const Options& o, Account& account) {
     if (o.userGiven) account.user = o.info.user;
     if (o.passwordGiven) account.password = o.info.password;
     if (o.noApop) account.secureAuth = false;
+    if (o.secureGiven && !o.portGiven && o.info.secureConnection == SecureConnection::Tls &&
+        account.secureConnection != SecureConnection::Tls)
+        account.port = 995;
+    if (o.secureGiven) account.secureConnection = o.info.secureConnection;
+    if (o.trustGiven) account.trustedCertificate = o.info.trustedCertificate;
     if (o.linesGiven) account.msgLinesNum = o.lines;
     if (o.deletionGiven) account.msgDeletion = o.deletion;
+}
+
+// What a server or a message holds reaches the terminal as text: every
+// control byte (the separators of the output, line ends, escape sequences)
+// shows as a blank.
+std::string field(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return text;
 }
 
 // Error boxes of the loaders (a damaged file) go to stderr like every box.
@@ -237,19 +274,14 @@ void showOnConsole(uint32_t id, const std::vector<std::string>& inserts) {
     std::string text = inserts.empty()     ? formatMessage(id)
                        : inserts.size() == 1 ? formatMessage(id, {inserts[0]})
                                              : formatMessage(id, {inserts[0], inserts[1]});
-    showTextBox(nullptr, text, MB_OK);
+    showTextBox(nullptr, field(text), MB_OK);
 }
 
 void echoLogLine(const std::string& line) {
-    std::fputs(line.c_str(), stderr);
+    bool ended = !line.empty() && line.back() == '\n';
+    std::string shown = field(ended ? line.substr(0, line.size() - 1) : line) + (ended ? "\n" : "");
+    std::fputs(shown.c_str(), stderr);
     std::fflush(stderr);
-}
-
-// Fields never hold the separators of the output.
-std::string field(std::string text) {
-    for (char& c : text)
-        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    return text;
 }
 
 std::string utcTime(int64_t t) {
@@ -294,8 +326,13 @@ private:
 // Every account of the data folder on its own worker for `seconds`.
 int watch(uint32_t seconds, FilterSet& filters) {
     AccountList accounts;
-    bool dirty = false;
-    loadAccountSet(systemRegistry(), accounts, dirty, programDirectory() + "kestrix.wav");
+    bool dirty = false, unreadable = false;
+    loadAccountSet(systemRegistry(), accounts, dirty, programDirectory() + "kestrix.wav", programDirectory(),
+                   &unreadable);
+    if (unreadable) {
+        std::fprintf(stderr, "kxcheck: cannot read %s%s\n", field(programDirectory()).c_str(), kAccountFileName);
+        return 2;
+    }
     if (accounts.empty()) {
         std::fprintf(stderr, "kxcheck: no accounts in %s%s\n", programDirectory().c_str(), kAccountFileName);
         return 2;
@@ -347,6 +384,8 @@ int main(int argc, char** argv) {
     if (o.log) eventLog().setSink(echoLogLine);
     if (!o.dataDir.empty()) overrideProgramDirectory(o.dataDir);
     setUserMessageHandler(showOnConsole);
+    // What a killed write left; a watch or the checker beside us keeps its own.
+    if (o.watch || o.useAccount) removeStaleTemporaryFiles(programDirectory());
 
     Event stop;
     gStop = stop.get();
@@ -358,17 +397,24 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<Account> account;
     if (o.useAccount) {
-        account = loadAccountNamed(systemRegistry(), o.account, programDirectory() + "kestrix.wav");
+        bool unreadable = false;
+        account = loadAccountNamed(systemRegistry(), o.account, programDirectory() + "kestrix.wav", programDirectory(),
+                                   &unreadable);
+        if (unreadable) {
+            std::fprintf(stderr, "kxcheck: cannot read %s%s\n", field(programDirectory()).c_str(), kAccountFileName);
+            return 2;
+        }
         if (!account) {
-            std::fprintf(stderr, "kxcheck: no account \"%s\" in %s%s\n", o.account.c_str(), programDirectory().c_str(),
-                         kAccountFileName);
+            std::fprintf(stderr, "kxcheck: no account \"%s\" in %s%s\n", field(o.account).c_str(),
+                         field(programDirectory()).c_str(), kAccountFileName);
             return 2;
         }
         applyOverrides(o, *account);
-        eventLog().log("Account %s: server=%s port=%u user=%s interval=%u timeout=%u lines=%u apop=%s marks=%u",
+        eventLog().log("Account %s: server=%s port=%u user=%s interval=%u timeout=%u lines=%u apop=%s marks=%u secure=%u",
                        account->name.c_str(), account->server.c_str(), account->port, account->user.c_str(),
                        account->checkInterval, account->checkTimeout, account->msgLinesNum,
-                       account->secureAuth ? "yes" : "no", static_cast<unsigned>(account->messages.size()));
+                       account->secureAuth ? "yes" : "no", static_cast<unsigned>(account->messages.size()),
+                       static_cast<unsigned>(account->secureConnection));
     } else {
         account = std::make_unique<Account>(o.info);
         account->name = o.info.user + "@" + o.info.server;
@@ -383,14 +429,17 @@ int main(int argc, char** argv) {
     ToolPolicy policy(filters.get(), false);
     OneCheckGate gate(account->checkTimeout);
     CheckObserver nobody;
-    WinSocketStream stream(gStop);
-    AccountCheck check(*account, stream, gate, policy, nobody, gate);
+    std::unique_ptr<ByteStream> stream = openAccountStream(*account, gStop);
+    AccountCheck check(*account, *stream, gate, policy, nobody, gate);
     if (!check.run()) {
-        std::string error = account->errorText();
-        if (gate.silenced(*account) && account->lastError() != MSG_AnswerTooSlow)
+        AccountStatus status = account->status();
+        if (gate.silenced(*account) && status.lastError != MSG_AnswerTooSlow)
             std::fprintf(stderr, "kxcheck: the server was silent for %u seconds\n", account->checkTimeout);
         else
-            std::fprintf(stderr, "kxcheck: %s\n", error.empty() ? "the check failed" : error.c_str());
+            std::fprintf(stderr, "kxcheck: %s\n", status.errorText.empty() ? "the check failed" : field(status.errorText).c_str());
+        if (!status.refusedCertificate.empty())
+            std::fprintf(stderr, "kxcheck: refused certificate SHA-256 %s (to trust it: --trust %s)\n",
+                         status.refusedCertificate.c_str(), status.refusedCertificate.c_str());
         return 1;
     }
     // The placeholders have passed their marks on; the file now holds this check's.

@@ -5,6 +5,7 @@
 
 #include "core/Crc32.h"
 #include "core/Md5.h"
+#include "core/Sha256.h"
 
 TEST(Crc32, VariantWithoutInversionsAndChained) {
     // The standard CRC-32 of "123456789" is 0xCBF43926; this one starts at 0 and ends uninverted.
@@ -38,4 +39,25 @@ TEST(Md5, Rfc1321Vectors) {
         {std::string(120, 'a'), "5f61c0ccad4cac44c75ff505e1f1e537"},
     };
     for (const Row& row : rows) EXPECT_EQ(md5Hex(row.input), row.digest) << row.input;
+}
+
+TEST(Sha256, Fips180Vectors) {
+    struct Row {
+        std::string input;
+        const char* digest;
+    } rows[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        // Lengths at the 56- and 64-byte padding edges, and past one block.
+        {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        {std::string(56, 'a'), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+        {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        {std::string(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
+    };
+    for (const Row& row : rows) {
+        Sha256Digest d = sha256(row.input);
+        std::string hex;
+        for (uint8_t b : d) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+        EXPECT_EQ(hex, row.digest) << row.input.size();
+    }
 }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <tuple>
 
 #include "PersistSupport.h"
+#include "core/EventLog.h"
 #include "core/FieldFile.h"
 #include "core/FileIO.h"
 #include "support/MemoryRegistry.h"
@@ -28,7 +30,7 @@ Fields fieldsOf(const Account& a) {
 const Fields kRows[] = {
     {"Odd password", "bob@example.org", "pa:ss@wo/rd@", "10.0.0.7", 995, 60, 30},
     {"No user", "", "", "mail.example.net", 1100, 86400, 1},
-    {"M\xfcller \xc6\xd8\xc5", "j\xf6rg", "\xe9t\xe9:", "m\xe4il.example", 110, 0, 0},
+    {"M\xfcller \xc6\xd8\xc5", "j\xf6rg", "\xe9t\xe9:", "m\xe4il.example", 110, 1, 1},
     {"", "u", "", "h", 1, 2, 3},
 };
 
@@ -127,8 +129,81 @@ TEST_F(AccountFileTest, FailedSaveShowsTheSystemErrorAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir()), {}), 1);
 }
 
+// Stored numbers outside what the account dialog allows are brought into
+// range for the run, and logged; the file keeps them until it is saved.
+TEST_F(AccountFileTest, StoredNumbersAreBroughtIntoRange) {
+    struct Row {
+        uint32_t port, interval, timeout;
+        uint32_t wantPort, wantInterval, wantTimeout;
+    } rows[] = {
+        {0, 0, 0, 1, 1, 1},
+        {65536, 1, 0xFFFFFFFF, 65535, 1, 2147483647},
+        {0xFFFFFFFF, 300, 120, 65535, 300, 120},
+    };
+    for (const Row& r : rows) {
+        std::string bytes = "KX10" + le32(1) + field("A") + field(scrambled("pop3://u:p@h/")) + le32(r.port) +
+                            le32(r.interval) + le32(r.timeout);
+        write(bytes);
+        AccountList loaded = load();
+        ASSERT_EQ(loaded.size(), 1u);
+        EXPECT_EQ(fieldsOf(*loaded[0]), Fields("A", "u", "p", "h", r.wantPort, r.wantInterval, r.wantTimeout));
+        EXPECT_EQ(read(), bytes);
+        EXPECT_FALSE(dirty);
+    }
+    const std::string logged = eventLog().recentLines().back();
+    EXPECT_NE(logged.find("Account A: stored port 4294967295 is out of range; 65535 is used"), std::string::npos)
+        << logged;
+
+    struct Option {
+        uint32_t lines, bound, wantLines, wantBound;
+    } options[] = {
+        {0, 0, 0, 0},
+        {100000, 4194303u * 1024, 100000, 4194303u * 1024},
+        {0xFFFFFFFF, 0xFFFFFFFF, 100000, 4194303u * 1024},
+    };
+    for (const Option& o : options) {
+        MemoryRegistry reg;
+        reg.putNumber(kRegCurrentUser, optionsKeyPath("A"), "MsgLinesNum", o.lines);
+        reg.putNumber(kRegCurrentUser, optionsKeyPath("A"), "MailboxBound", o.bound);
+        Account a;
+        a.name = "A";
+        loadOptions(reg, a, "");
+        EXPECT_EQ(a.msgLinesNum, o.wantLines);
+        EXPECT_EQ(a.mailboxBound, o.wantBound);
+    }
+}
+
+// Checking one account of a huge account file reads past the other records
+// without making an account of each; a file past the size limit says so.
+TEST_F(AccountFileTest, OneAccountOfALargeFile) {
+    std::string bytes = "KX10" + le32(200001);
+    std::string empty = field("") + field("") + le32(0) + le32(0) + le32(0);
+    bytes.reserve(bytes.size() + 200000 * empty.size() + 64);
+    for (int i = 0; i < 200000; ++i) bytes += empty;
+    bytes += record("Last", scrambled("pop3://u:p@last.example/"));
+    write(bytes);
+    MemoryRegistry reg;
+    uint32_t before = Account().id();
+    bool unreadable = false;
+    auto start = std::chrono::steady_clock::now();
+    auto account = loadAccountNamed(reg, "Last", "", dir.dir(), &unreadable);
+    ASSERT_TRUE(account);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(account->id(), before + 1) << "no account was made for the other records";
+    EXPECT_EQ(account->server, "last.example");
+    EXPECT_FALSE(unreadable);
+
+    write(std::string(kMaxDataFileBytes + 1, '\0'));
+    EXPECT_FALSE(loadAccountNamed(reg, "Last", "", dir.dir(), &unreadable));
+    EXPECT_TRUE(unreadable);
+    ASSERT_EQ(shown().size(), 1u);
+    EXPECT_EQ(shown()[0].first, MSG_DataFileTooLarge);
+    EXPECT_TRUE(load().empty());
+    EXPECT_EQ(shown().size(), 2u);
+}
+
 // Every option under the name the registry has always held it by, both ways.
-TEST(AccountOptions, ElevenValuesUnderTheirNames) {
+TEST(AccountOptions, EveryValueUnderItsName) {
     struct Value {
         const char* name;
         uint32_t number;  // for the texts: none
@@ -139,7 +214,8 @@ TEST(AccountOptions, ElevenValuesUnderTheirNames) {
         {"MsgLinesNum", 7, nullptr},         {"CheckMailboxSize", 1, nullptr},
         {"MailboxBound", 123456, nullptr},   {"LaunchFile", 0, "C:\\clean.bat"},
         {"SortKind", kSortBySize, nullptr},  {"SortOrder", 1, nullptr},
-        {"CheckOnlyManually", 1, nullptr},
+        {"CheckOnlyManually", 1, nullptr},   {"SecureConnection", 1, nullptr},
+        {"TrustedCertificate", 0, "AB:cd:01"},
     };
     auto expectOptions = [](const Account& a) {
         EXPECT_EQ(a.state(), AccountState::Disabled);
@@ -153,6 +229,8 @@ TEST(AccountOptions, ElevenValuesUnderTheirNames) {
         EXPECT_EQ(a.sortKind, kSortBySize);
         EXPECT_EQ(a.sortOrder, 1u);
         EXPECT_TRUE(a.checkOnlyManually);
+        EXPECT_EQ(a.secureConnection, SecureConnection::Stls);
+        EXPECT_EQ(a.trustedCertificate, "AB:cd:01");
     };
     MemoryRegistry written;
     for (const Value& v : values) {
@@ -183,13 +261,15 @@ TEST(AccountOptions, ElevenValuesUnderTheirNames) {
 }
 
 // Any number but 0 switches an account option on; 0 leaves a disabled
-// account disabled; an unknown deletion mode keeps the default.
+// account disabled; an unknown deletion mode keeps the default, an unknown
+// secure-connection mode is TLS (never the clear).
 TEST(AccountOptions, StoredNumbersOtherThanZeroAndOne) {
     MemoryRegistry reg;
     for (const char* flag : {"SecureAuth", "CheckMailboxSize", "CheckOnlyManually"})
         reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), flag, 2);
     reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), "DisableChecking", 0);
     reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), "MsgDeletion", 12345);
+    reg.putNumber(kRegCurrentUser, optionsKeyPath("Work"), "SecureConnection", 3);
     Account a;
     a.name = "Work";
     a.secureAuth = false;
@@ -198,6 +278,7 @@ TEST(AccountOptions, StoredNumbersOtherThanZeroAndOne) {
     EXPECT_TRUE(a.secureAuth && a.checkMailboxSize && a.checkOnlyManually);
     EXPECT_EQ(a.state(), AccountState::Disabled);
     EXPECT_EQ(a.msgDeletion, DeletionMode::With);
+    EXPECT_EQ(a.secureConnection, SecureConnection::Tls);
     EXPECT_EQ(a.soundFile, "d.wav");
 }
 

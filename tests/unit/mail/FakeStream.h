@@ -1,8 +1,11 @@
 // Doubles of what a check talks to. FakeStream: a scripted byte stream, each
 // connect opens the next connection of the script, whose chunks are handed
-// out one per receive, then its events. FakeWait: a stop request the test
+// out one per receive, then its events; securing it answers `secureResult`
+// and shows as "<TLS>" among the lines sent. FakeWait: a stop request the test
 // sets. CountingGate: counts the renewals of the silence deadline.
 #pragma once
+#include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -21,7 +24,10 @@ public:
     std::vector<std::string> sent;  // command lines without CRLF
     int pauses = 0, connects = 0;
     unsigned lastPause = 0;
+    uint64_t pausedMs = 0;  // the time the pauses took, the stream's only clock
     bool stopPauses = false;
+    StreamResult secureResult = StreamResult::ok();
+    TlsFailure failure;
 
     FakeConnection& add(std::vector<std::string> replies = {}) {
         script.push_back({});
@@ -58,7 +64,12 @@ public:
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    bool pause(unsigned ms) override { return ++pauses, lastPause = ms, !stopPauses; }
+    bool pause(unsigned ms) override { return ++pauses, lastPause = ms, pausedMs += ms, !stopPauses; }
+    StreamResult secure() override {
+        sent.push_back("<TLS>");
+        return secureResult;
+    }
+    const TlsFailure& tlsFailure() const override { return failure; }
 
 private:
     int current_ = -1;
@@ -71,8 +82,15 @@ struct FakeWait : CheckWait {
 };
 
 struct CountingGate : CheckGate {
+    const FakeStream* clock = nullptr;  // when set, the longest pause between renewals is kept
+    uint64_t lastTouch = 0, longestSilence = 0;
     int touches = 0;
     bool silent = false;
-    void touch(Account&) override { ++touches; }
+    void touch(Account&) override {
+        ++touches;
+        if (!clock) return;
+        longestSilence = std::max(longestSilence, clock->pausedMs - lastTouch);
+        lastTouch = clock->pausedMs;
+    }
     bool silenced(const Account&) const override { return silent; }
 };

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <future>
 #include <thread>
 
 #include "PersistSupport.h"
+#include "core/EventLog.h"
 #include "core/FileIO.h"
+#include "core/TextLines.h"
 #include "mail/MessageState.h"
 #include "message/Message.h"
 #include "support/TempDir.h"
@@ -91,4 +96,58 @@ TEST_F(MessageStateFile, MissingFileIsSilentAndAFailedWriteShowsTheSystemError) 
     account.messages.push_back(std::make_unique<Message>(5u));
     EXPECT_FALSE(saveMessageState(account, dir.file("missing") + "/"));
     ASSERT_EQ(shown().size(), 1u);
+}
+
+// A marks file that is there but cannot be read holds marks all the same:
+// it is never replaced, and the log says why.
+TEST_F(MessageStateFile, AFileThatCannotBeReadIsNeverReplaced) {
+    const std::string name = messageStateFileName("Work");
+    struct Row {
+        const char* what;
+        std::function<void(const TempDir&)> make;
+        bool kept;
+    } rows[] = {
+        {"missing", [](const TempDir&) {}, false},
+        {"larger than data files are",
+         [&](const TempDir& d) { d.write(name, std::string(kMaxDataFileBytes + 1, 'x')); }, true},
+        {"not a file", [&](const TempDir& d) { std::filesystem::create_directories(d.file(name) + "/x"); }, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TempDir d;
+        r.make(d);
+        Account account;
+        account.name = "Work";
+        EXPECT_FALSE(loadMessageState(account, d.dir()));
+        EXPECT_EQ(account.keepMarksFile, r.kept);
+        account.messages.push_back(std::make_unique<Message>(5u));
+        EXPECT_EQ(saveMessageState(account, d.dir()), !r.kept);
+        const std::string path = d.file(name);
+        if (!r.kept) {
+            EXPECT_EQ(d.read(name), "MessageCrc32=5\r\nMessageReaded=no\r\n");
+        } else if (!std::filesystem::is_directory(path)) {
+            EXPECT_EQ(std::filesystem::file_size(path), kMaxDataFileBytes + 1);
+        }
+        if (r.kept) {
+            auto lines = eventLog().recentLines();
+            EXPECT_NE(lines.back().find("not saved"), std::string::npos) << lines.back();
+        }
+    }
+}
+
+// A file without line ends (one full of NULs after a crash) reads in time
+// linear in its size, as the word-list import does.
+TEST(MessageState, ALongRunWithoutLineEndsReadsInLinearTime) {
+    for (const std::string& text : {std::string(8u << 20, '\0'), std::string(8u << 20, 'M')}) {
+        auto start = std::chrono::steady_clock::now();
+        MessageList list;
+        parseMessageState(text, list);
+        size_t pieces = 0;
+        TextLines lines(text, 259);
+        for (std::string_view line; lines.next(line);) ++pieces;
+        EXPECT_TRUE(list.empty());
+        EXPECT_EQ(pieces, (text.size() + 258) / 259);
+        // A linear reader needs some milliseconds; a quadratic one minutes.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    }
 }

@@ -55,9 +55,15 @@ struct Session {
         return pop.checkMailbox(result);
     }
     // A message of the list the check before left, for the caller to mark.
-    Message& previous(const std::string& id, const std::string& subject = "") {
+    Message& previous(const std::string& id, const std::string& subject = "", int size = 120) {
         account.messages.push_back(std::make_unique<Message>(
-            std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + subject}, 120));
+            std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + subject}, size));
+        return *account.messages.back();
+    }
+    // The read-marks file's placeholder of such a message.
+    Message& placeholder(const std::string& id) {
+        uint32_t crc = Message(std::vector<std::string>{"Message-ID: <" + id + "@x>"}, 120).crc();
+        account.messages.push_back(std::make_unique<Message>(crc));
         return *account.messages.back();
     }
     long sent(const std::string& line) const { return std::count(stream.sent.begin(), stream.sent.end(), line); }
@@ -111,10 +117,62 @@ TEST(Pop3Session, LoginFlows) {
         s.stream.stopPauses = r.stop;
         EXPECT_EQ(s.pop.connectAndLogin(), r.ok);
         EXPECT_EQ(s.stream.connects, r.connects);
-        EXPECT_EQ(s.stream.pauses, r.pauses);
+        EXPECT_EQ(s.stream.pausedMs, r.stop ? s.stream.lastPause : r.pauses * 10000u) << "ten seconds between attempts";
         EXPECT_EQ(s.sent("QUIT"), r.quits);
         EXPECT_EQ(s.account.errorText(), r.errorText);
-        EXPECT_EQ(s.stream.lastPause, r.pauses ? 10000u : 0u) << "ten seconds between attempts";
+    }
+}
+
+// The pause between login attempts is the checker's own: however short the
+// time-out (1 s at least), it never reads as the server's silence.
+TEST(Pop3Session, PauseBetweenAttemptsIsNoSilence) {
+    Account account;
+    FakeStream stream;
+    CountingGate gate;
+    gate.clock = &stream;
+    CheckPolicy policy;
+    FakeWait wait;
+    Transport transport{account, stream, gate};
+    Pop3Session pop{account, transport, policy, wait};
+    account.secureAuth = false;
+    for (int i = 0; i < 3; ++i) stream.add({"+OK\r\n", "+OK\r\n", "-ERR [AUTH] wrong password\r\n", "+OK\r\n"});
+    EXPECT_FALSE(pop.connectAndLogin());
+    EXPECT_EQ(stream.connects, 3) << "three password attempts, no more";
+    EXPECT_EQ(stream.pausedMs, 30000u);
+    EXPECT_LE(gate.longestSilence, 500u);
+}
+
+// A command argument with a line end or a NUL would smuggle in commands of
+// its own (a DELE behind PASS): it is never sent, and since another attempt
+// would only repeat it, the login ends at once. So does a command too long.
+TEST(Pop3Session, UnsendableArgumentsEndTheLoginAtOnce) {
+    struct Row {
+        const char* what;
+        std::string user, password;
+        bool apop;
+        uint32_t error;
+        std::vector<std::string> sent;
+    } rows[] = {
+        {"CR LF in the password", "u", "p\r\nDELE 1", false, MSG_CommandUnsafe, {"USER u"}},
+        {"LF in the password", "u", "p\nDELE 1", false, MSG_CommandUnsafe, {"USER u"}},
+        {"CR in the user name", "u\rDELE 1", "p", false, MSG_CommandUnsafe, {}},
+        {"NUL in the password", "u", std::string("p\0DELE 1", 8), false, MSG_CommandUnsafe, {"USER u"}},
+        {"LF in the user name, APOP", "u\nDELE 1", "p", true, MSG_CommandUnsafe, {}},
+        {"user name too long, APOP", std::string(5000, 'u'), "p", true, MSG_CommandTooLong, {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        s.account.user = r.user;
+        s.account.password = r.password;
+        s.account.secureAuth = r.apop;
+        for (int i = 0; i < 6; ++i) s.stream.add({kGreeting, "+OK\r\n", "+OK\r\n", "+OK\r\n"});
+        EXPECT_FALSE(s.pop.connectAndLogin());
+        EXPECT_EQ(s.stream.sent, r.sent);
+        EXPECT_EQ(s.stream.connects, 1);
+        EXPECT_EQ(s.stream.pausedMs, 0u);
+        EXPECT_EQ(s.account.lastError(), r.error);
+        EXPECT_EQ(s.account.errorText().substr(0, 20), formatMessage(r.error).substr(0, 20));
     }
 }
 
@@ -238,4 +296,143 @@ TEST(Pop3Session, DeletionModesDecideWhichMarkedMessagesGo) {
         for (const auto& m : s.result)
             EXPECT_EQ(m->deleted(), m->subject() != "one" || row.earlierA[0].marked) << m->subject();
     }
+}
+
+TEST(Pop3Session, CapabilitiesAreReadLineByLineAndBounded) {
+    std::string many = "+OK\r\n";
+    for (size_t i = 0; i < Capabilities::kMaxLines; ++i) many += "X-CAP" + std::to_string(i) + "\r\n";
+    many += "STLS";
+    struct Row {
+        std::string answer;
+        bool answered, stls, pipelining, uidl;
+        size_t lines;
+    } rows[] = {
+        {"+OK Capability list follows\r\nTOP\r\nUIDL\r\nSTLS\r\nPIPELINING\r\nSASL PLAIN", true, true, true, true, 5},
+        {"+OK\r\nstls\r\n  uidl  \r\nSASL STLS PIPELINING", true, true, false, true, 3},  // words after the first are arguments
+        {"+OK\r\nSTLSX\r\nUIDL-ISH\r\n\r\nPIPELINING", true, false, true, false, 3},
+        {"+OK", true, false, false, false, 0},
+        {"-ERR unknown command", false, false, false, false, 0},
+        {"", false, false, false, false, 0},
+        {many, true, false, false, false, Capabilities::kMaxLines},  // a STLS past the kept lines does not count
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.answer.substr(0, 60));
+        Capabilities c = parseCapabilities(r.answer);
+        EXPECT_EQ(c.answered, r.answered);
+        EXPECT_EQ(c.stls, r.stls);
+        EXPECT_EQ(c.pipelining, r.pipelining);
+        EXPECT_EQ(c.uidl, r.uidl);
+        EXPECT_EQ(c.lines.size(), r.lines);
+    }
+    Capabilities c = parseCapabilities("+OK\r\nIMPLEMENTATION " + std::string(5000, 'x'));
+    ASSERT_EQ(c.lines.size(), 1u);
+    EXPECT_EQ(c.lines[0].size(), Capabilities::kMaxLine);
+    EXPECT_TRUE(c.has("implementation"));
+}
+
+// With STLS asked for, nothing of the login leaves before the connection is
+// secured, and a failure of that kind is not tried again.
+TEST(Pop3Session, SecureConnectionsComeBeforeAnyCredential) {
+    const std::string kCapa = "+OK\r\nUIDL\r\nSTLS\r\n.\r\n";
+    TlsFailure untrusted{TlsFailure::Untrusted, "unknown issuer", std::string(64, 'a')};
+    struct Row {
+        const char* what;
+        SecureConnection mode;
+        std::vector<std::string> replies;
+        StreamResult secured;
+        bool ok;
+        std::vector<std::string> sent;
+        uint32_t error;
+    } rows[] = {
+        {"STLS then APOP", SecureConnection::Stls, {kGreeting, kCapa, "+OK begin\r\n", "+OK\r\n"}, StreamResult::ok(),
+         true, {"CAPA", "STLS", "<TLS>", kApop}, 0},
+        // Whatever came with the STLS answer is no answer to the login.
+        {"bytes before the handshake are dropped", SecureConnection::Stls,
+         {kGreeting, kCapa, "+OK begin\r\n+OK logged in\r\n", "-ERR bad\r\n"}, StreamResult::ok(), true,
+         {"CAPA", "STLS", "<TLS>", kApop, "QUIT", "CAPA", "STLS", "<TLS>", "USER mrose"}, 0},
+        {"STLS not listed", SecureConnection::Stls, {kGreeting, "+OK\r\nUIDL\r\n.\r\n", "+OK bye\r\n"},
+         StreamResult::ok(), false, {"CAPA", "QUIT"}, MSG_NoStls},
+        {"CAPA unknown", SecureConnection::Stls, {kGreeting, "-ERR what?\r\n", "+OK bye\r\n"}, StreamResult::ok(),
+         false, {"CAPA", "QUIT"}, MSG_NoStls},
+        {"STLS refused", SecureConnection::Stls, {kGreeting, kCapa, "-ERR not now\r\n"}, StreamResult::ok(), false,
+         {"CAPA", "STLS", "QUIT"}, MSG_StlsRefused},
+        {"certificate refused after STLS", SecureConnection::Stls, {kGreeting, kCapa, "+OK begin\r\n"},
+         StreamResult::insecure(), false, {"CAPA", "STLS", "<TLS>"}, MSG_TlsUntrusted},
+        {"TLS from the first byte", SecureConnection::Tls, {kGreeting, "+OK\r\n"}, StreamResult::ok(), true,
+         {"<TLS>", kApop}, 0},
+        {"certificate refused before the greeting", SecureConnection::Tls, {kGreeting}, StreamResult::insecure(),
+         false, {"<TLS>"}, MSG_TlsUntrusted},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        s.account.secureConnection = r.mode;
+        s.stream.add(r.replies);
+        // The APOP fallback to USER/PASS, and two more attempts, would find these.
+        for (int i = 0; i < 6; ++i) s.stream.add({kGreeting, kCapa, "+OK begin\r\n", "+OK\r\n", "+OK\r\n"});
+        s.stream.secureResult = r.secured;
+        s.stream.failure = untrusted;
+        EXPECT_EQ(s.pop.connectAndLogin(), r.ok);
+        ASSERT_GE(s.stream.sent.size(), r.sent.size());
+        EXPECT_EQ(std::vector<std::string>(s.stream.sent.begin(), s.stream.sent.begin() + r.sent.size()), r.sent);
+        if (!r.error) continue;
+        EXPECT_EQ(s.stream.sent, r.sent) << "nothing after the refusal";
+        EXPECT_EQ(s.stream.connects, 1) << "no second attempt";
+        EXPECT_EQ(s.stream.pauses, 0);
+        EXPECT_EQ(s.account.lastError(), r.error);
+        EXPECT_EQ(s.account.status().refusedCertificate, r.error == MSG_TlsUntrusted ? untrusted.fingerprint : "");
+    }
+}
+
+// A message whose header cannot be fetched this time is still in the
+// mailbox: it keeps its earlier copy and marks. A server that refuses every
+// header has shown nothing, so the check fails and the last list stays.
+TEST(Pop3Session, FailedTopsKeepTheEarlierCopies) {
+    const std::string refused = "-ERR [SYS/TEMP] try again later\r\n";
+    struct Row {
+        const char* what;
+        std::vector<std::string> earlier;  // "p:" a placeholder, "=N:" a message listed with size N
+        std::vector<std::string> tops;     // the answers, "" for a refusal
+        bool ok;
+        std::string result;  // subjects, "?" for a placeholder, "*" after a read one
+    } rows[] = {
+        {"all refused, marks on disk", {"p:a", "p:b"}, {"", ""}, false, ""},
+        {"all refused, an earlier list", {"=120:a", "=120:b"}, {"", ""}, false, ""},
+        {"one refused: the earlier copy of its size", {"=120:a", "=99:x", "=120:b"}, {"a", "", "c"}, true, "a* b* c"},
+        {"one refused: a placeholder", {"p:b"}, {"a", "", "c"}, true, "a ?* c"},
+        {"one refused: nothing earlier of its size", {"=99:b"}, {"a", "", "c"}, true, "a c"},
+        {"two refused: each its own copy", {"=120:b", "=120:d"}, {"a", "", "c", ""}, true, "a b* c d*"},
+        {"fetched again: no copy twice", {"=120:a"}, {"a", ""}, true, "a*"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        for (const std::string& e : r.earlier) {
+            std::string id = e.substr(e.find(':') + 1);
+            Message& m = e[0] == 'p' ? s.placeholder(id) : s.previous(id, id, std::stoi(e.substr(1)));
+            m.markRead();
+        }
+        auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(static_cast<int>(r.tops.size()))});
+        for (const std::string& t : r.tops) c.chunks.push_back(t.empty() ? refused : top(t + "@x", t));
+        EXPECT_EQ(s.check(), r.ok);
+        std::string shown;
+        for (const auto& m : s.result)
+            shown += (shown.empty() ? "" : " ") + (m->headerText().empty() ? "?" : m->subject()) + (m->read() ? "*" : "");
+        EXPECT_EQ(shown, r.result);
+        if (!r.ok) {
+            EXPECT_EQ(s.account.errorText(), "-ERR [SYS/TEMP] try again later");
+        }
+    }
+}
+
+// Listings and headers whose lines end in LF alone list every message.
+TEST(Pop3Session, ListingWithBareLineFeeds) {
+    Session s;
+    s.stream.add({kGreeting, "+OK\r\n", "+OK 3 messages\n1 120\n2 130\n3 140\n.\n",
+                  "+OK\nSubject: one\nFrom: a@example.org\n\nbody\n.\n", top("2@x", "two"), top("3@x", "three")});
+    ASSERT_TRUE(s.check());
+    ASSERT_EQ(s.result.size(), 3u);
+    EXPECT_EQ(s.result[0]->subject(), "one");
+    EXPECT_EQ(s.result[0]->from(), "a@example.org");
+    EXPECT_EQ(s.result[2]->size(), 140);
 }

@@ -6,6 +6,7 @@
 #include "core/EventLog.h"
 #include "core/MessageText.h"
 #include "mail/Account.h"
+#include "mail/Pop3Session.h"
 #include "mail/Transport.h"
 
 namespace {
@@ -40,7 +41,7 @@ TEST(Transport, HowAnswersEnd) {
          "-ERR no such message", 0},
         {"empty listing", {"+OK 0 messages\r\n.\r\n"}, StreamResult::closed(), true, true, "+OK 0 messages", 0},
         {"closed mid answer", {"+OK here it comes\r\nFrom: a"}, StreamResult::closed(), true, false,
-         "+OK here it comes\r\nFrom: a", 0},
+         "+OK here it comes  From: a", 0},
         {"closed at once", {}, StreamResult::closed(), false, false, "Connection closed by the mail server.",
          MSG_ConnectionClosed},
         {"stopped: no error", {"+OK par"}, StreamResult::stopped(), false, false, "", 0},
@@ -63,17 +64,97 @@ TEST(Transport, HowAnswersEnd) {
     }
 }
 
-TEST(Transport, LargeAnswerIsReadWholeAndAnOverlongOneFails) {
+// Whatever a server sends, an error text is one line of plain text: a
+// terminal or a status line shows it as text, not as commands or as a
+// second line that looks like success.
+TEST(Transport, ErrorTextsAreOneLineOfPlainText) {
+    struct Row {
+        const char* what;
+        std::string chunk;
+        std::string text;
+    } rows[] = {
+        {"escape sequences", "-ERR \x1b]0;owned\x07\x1b[2J\x7f!\r\n", "-ERR  ]0;owned  [2J !"},
+        {"closed mid answer", "+OK 3 messages\r\n1 10\r\n", "+OK 3 messages  1 10"},
+        {"NUL and tabs", std::string("-ERR a\0b\tc\r\n", 12), "-ERR a b c"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Wire w({r.chunk});
+        if (w.transport.readMultiAnswer()) {
+            EXPECT_FALSE(w.transport.answerIsOk());
+        }
+        EXPECT_EQ(w.account.errorText(), r.text);
+    }
+}
+
+TEST(Transport, LargeAnswerIsReadWhole) {
     std::string big = "+OK\r\n";
     while (big.size() < 3 * 1024 * 1024) big += std::string(70, 'x') + "\r\n";
     Wire w({big, ".\r\n"});
     ASSERT_TRUE(w.transport.readMultiAnswer());
     EXPECT_EQ(w.transport.answer().size(), big.size() - 2);
+}
 
-    Wire endless(std::vector<std::string>(Transport::kMaxAnswer / (1 << 20) + 2, std::string(1 << 20, 'y')));
-    EXPECT_FALSE(endless.transport.readMultiAnswer());
-    EXPECT_FALSE(endless.stream.isOpen());
-    EXPECT_EQ(endless.account.lastError(), MSG_AnswerTooLong);
+// An answer past the bound is read to its end without being kept: it fails
+// alone, and the connection goes on with the next answer.
+TEST(Transport, AnOverlongAnswerIsDrainedToItsEnd) {
+    const std::string mib(1 << 20, 'y');
+    const size_t bound = Transport::kMaxAnswer;
+    struct Row {
+        const char* what;
+        std::vector<std::string> chunks;
+        bool open;  // the next answer can be read
+    } rows[] = {
+        {"end well past the bound", {"+OK\r\n", mib, mib, "\r\n.\r\n", "+OK next\r\n"}, true},
+        {"end mark across the bound", {"+OK\r\n", "\r\n.\r\n", "+OK next\r\n"}, true},
+        {"closed before the end", {"+OK\r\n", mib}, false},
+    };
+    for (Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        // The filler puts the second chunk's first byte two bytes before the bound.
+        std::vector<std::string> chunks{r.chunks[0]};
+        for (size_t n = r.chunks[0].size(); n < bound - 2; n += mib.size())
+            chunks.push_back(mib.substr(0, std::min(mib.size(), bound - 2 - n)));
+        chunks.insert(chunks.end(), r.chunks.begin() + 1, r.chunks.end());
+        Wire w(chunks);
+        EXPECT_FALSE(w.transport.readMultiAnswer());
+        EXPECT_EQ(w.account.lastError(), MSG_AnswerTooLong);
+        EXPECT_TRUE(w.transport.answer().empty());
+        EXPECT_EQ(w.stream.isOpen(), r.open);
+        if (!r.open) continue;
+        ASSERT_TRUE(w.transport.readAnswer());
+        EXPECT_EQ(w.transport.answer(), "+OK next");
+    }
+}
+
+// Some servers end lines in LF alone; every answer takes LF as a line end,
+// with or without CR before it.
+TEST(Transport, LinesMayEndInLfAlone) {
+    struct Row {
+        const char* what;
+        std::vector<std::string> chunks;
+        bool multi;
+        std::string answer;
+    } rows[] = {
+        {"status line", {"+OK ready\n+OK next\n"}, false, "+OK ready"},
+        {"listing", {"+OK 3\n1 10\n2 20\n3 30\n.\n"}, true, "+OK 3\n1 10\n2 20\n3 30"},
+        {"mixed ends", {"+OK 3\r\n1 10\n2 20\r\n3 30\n.\r\n"}, true, "+OK 3\r\n1 10\n2 20\r\n3 30"},
+        {"mark in pieces", {"+OK\n1 10\n", ".", "\n"}, true, "+OK\n1 10"},
+        {"empty listing", {"+OK 0\n.\n"}, true, "+OK 0"},
+        {"stuffed lines", {"+OK\n..a\n.b\n..\n.\n"}, true, "+OK\n.a\n.b\n."},
+        {"a lone CR ends nothing", {"+OK a\rb\r\n"}, false, "+OK a\rb"},
+        {"refused listing", {"-ERR no\n"}, true, "-ERR no"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Wire w(r.chunks);
+        ASSERT_TRUE(r.multi ? w.transport.readMultiAnswer() : w.transport.readAnswer());
+        EXPECT_EQ(w.transport.answer(), r.answer);
+    }
+    EXPECT_EQ(parseListing("+OK 3\n1 10\n2 20\r\n3 30"),
+              (std::vector<std::pair<int, int>>{{1, 10}, {2, 20}, {3, 30}}));
+    EXPECT_EQ(splitAnswerLines("+OK\nSubject: a\r\nFrom: b\n\nbody"),
+              (std::vector<std::string_view>{"Subject: a", "From: b", "", "body"}));
 }
 
 // PASS is masked in the log; a command past the buffer is not sent at all

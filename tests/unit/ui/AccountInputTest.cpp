@@ -157,3 +157,18 @@ TEST(AccountInput, TheFormWritesWhatItShows) {
 }
 
 }  // namespace
+
+// Choosing a secure connection moves a default port along; a port of the
+// user's own stays where it is.
+TEST(AccountInput, SecurityMovesOnlyTheDefaultPort) {
+    const struct {
+        SecureConnection mode;
+        uint32_t port, expected;
+    } rows[] = {
+        {SecureConnection::Tls, 110, 995},  {SecureConnection::Tls, 995, 995},  {SecureConnection::Tls, 1110, 1110},
+        {SecureConnection::Stls, 995, 110}, {SecureConnection::None, 995, 110}, {SecureConnection::Stls, 110, 110},
+        {SecureConnection::None, 2995, 2995},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(portForSecurity(r.mode, r.port), r.expected) << static_cast<int>(r.mode) << " " << r.port;
+}

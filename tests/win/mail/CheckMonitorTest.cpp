@@ -214,6 +214,32 @@ TEST_F(MonitorFixture, StopEndsEveryKindOfWaitAtOnce) {
     EXPECT_TRUE(recorder.waitFor(next, AccountState::Sleeping));
 }
 
+// A server that stops answering in the middle of a TLS handshake, from the
+// first byte or after STLS: Stop ends the wait as it ends a plain one.
+TEST_F(MonitorFixture, StopEndsATlsHandshakeAtOnce) {
+    ScriptedServer implicit(R"([["DRAIN", "HANG"]])");
+    ScriptedServer stls(R"([["S:+OK ready", "R", "S:+OK\r\nSTLS\r\n.", "R", "S:+OK go ahead", "DRAIN", "HANG"]])");
+    Account& tls = add("tls", implicit);
+    Account& upgraded = add("stls", stls, "localhost");  // a server name of its own, so it does not queue
+    tls.secureConnection = SecureConnection::Tls;
+    upgraded.secureConnection = SecureConnection::Stls;
+    tls.checkTimeout = upgraded.checkTimeout = 3600;
+    start();
+    ASSERT_TRUE(recorder.waitFor(tls, AccountState::Connecting));
+    ASSERT_TRUE(recorder.waitFor(upgraded, AccountState::Connecting));
+    ASSERT_TRUE(eventually([&] { return stls.transcript().size() == 2; }));
+    std::this_thread::sleep_for(300ms);  // let each reach its wait
+    for (Account* a : {&tls, &upgraded}) {
+        EXPECT_LT(stop(*a).count(), 3000) << a->name;
+        EXPECT_EQ(a->state(), AccountState::Sleeping) << a->name;
+        EXPECT_EQ(a->errorText(), "") << a->name;
+    }
+    std::vector<std::string> sent;
+    for (const ScriptedCommand& c : stls.transcript()) sent.push_back(c.line);
+    EXPECT_EQ(sent, (std::vector<std::string>{"CAPA", "STLS"}));
+    EXPECT_TRUE(implicit.transcript().empty());
+}
+
 TEST_F(MonitorFixture, ACheckLongerThanTheIntervalIsFollowedAtOnce) {
     ScriptedServer server(R"([{"messages": [], "rules": {"LIST": ["SLEEP:2500", "S:+OK\r\n."]}}])");
     Account& a = add("busy", server);

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "win/support/NoView.h"
 #include "core/ProductKey.h"
 #include "core/Settings.h"
 #include "framework/Framework.h"
@@ -40,14 +41,6 @@ std::vector<uint32_t> pixels(HBITMAP bitmap, int size) {
 }
 
 constexpr uint32_t asPixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
-
-class NoView : public ControllerView {
-public:
-    void accountChanged(uint32_t) override {}
-    void newMailFound(uint32_t) override {}
-    bool confirmDeletion(uint32_t, CheckWait&) override { return false; }
-    void runMailer() override {}
-};
 
 // An engine with accounts and nothing running, in a folder of its own.
 struct Engine {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "win/support/NoView.h"
 #include "framework/Dpi.h"
 #include "framework/Framework.h"
 #include "framework/Window.h"
@@ -23,14 +24,6 @@
 namespace {
 
 const char kColumnsKey[] = "SOFTWARE\\Kestrix, Inc.\\Kestrix\\CustomizeControls\\CustomizeAccountsList\\Columns";
-
-class NoView : public ControllerView {
-public:
-    void accountChanged(uint32_t) override {}
-    void newMailFound(uint32_t) override {}
-    bool confirmDeletion(uint32_t, CheckWait&) override { return false; }
-    void runMailer() override {}
-};
 
 class Host : public Window {
 public:
