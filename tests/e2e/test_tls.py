@@ -118,7 +118,7 @@ class AgainstAScriptedServer(unittest.TestCase):
                  fingerprint),
                 ("certificate refused at once", dict(mailbox, tls=folder, implicit=True), ["--tls"], [], fingerprint),
                 ("trusted after STLS", dict(mailbox, tls=folder), ["--starttls", "--trust", fingerprint, "--no-apop"],
-                 ["CAPA", "STLS", "USER user", "PASS pass", "LIST", "TOP 1 99", "QUIT"], None)]:
+                 ["CAPA", "STLS", "USER user", "PASS pass", "CAPA", "LIST", "TOP 1 99", "QUIT"], None)]:
             with self.subTest(what):
                 # One connection only: a refusal of this kind is not tried again.
                 r, sent, _ = self.check([script, {"messages": []}], *args)

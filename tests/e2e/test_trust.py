@@ -42,7 +42,8 @@ class Trust(unittest.TestCase):
             wait_until(lambda: session.inspector.reg_get(key, "TrustedCertificate") == fingerprint,
                        what="the fingerprint to be stored")
             wait_until(lambda: "QUIT" in srv.commands(), timeout=60, what="the check again")
-            self.assertEqual(srv.commands(), ["APOP user " + srv.commands()[0].split()[-1], "LIST", "TOP 1 99", "QUIT"])
+            self.assertEqual(srv.commands(),
+                             ["APOP user " + srv.commands()[0].split()[-1], "CAPA", "LIST", "UIDL", "TOP 1 99", "QUIT"])
 
 
 if __name__ == "__main__":

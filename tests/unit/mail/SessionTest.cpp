@@ -384,6 +384,38 @@ TEST(Pop3Session, SecureConnectionsComeBeforeAnyCredential) {
     }
 }
 
+// What a server listed before STLS may have been forged on the way: the
+// check goes by the list it asks for once logged in on the secured
+// connection, pipelining its TOPs only when that one lists PIPELINING.
+TEST(Pop3Session, OnlyTheCapabilitiesListedAfterStlsCount) {
+    const std::string kForged = "+OK\r\nSTLS\r\nPIPELINING\r\n.\r\n";
+    struct Row {
+        const char* what;
+        std::string before, after;  // the CAPA answers
+        std::vector<std::string> sent;
+    } rows[] = {
+        {"listed before only", kForged, "-ERR not now\r\n", {"LIST", "TOP 1 99", "TOP 2 99", "QUIT"}},
+        {"listed after only", "+OK\r\nSTLS\r\n.\r\n", "+OK\r\nPIPELINING\r\n.\r\n",
+         {"LIST", "TOP 1 99\r\nTOP 2 99", "QUIT"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Session s;
+        s.account.secureConnection = SecureConnection::Stls;
+        s.account.secureAuth = false;
+        s.stream.add({kGreeting, r.before, "+OK begin\r\n", "+OK\r\n", "+OK\r\n", r.after, listing(2),
+                      top("a@x", "a"), top("b@x", "b"), "+OK bye\r\n"});
+        ASSERT_TRUE(s.pop.connectAndLogin());
+        s.pop.requestCapabilities();
+        ASSERT_TRUE(s.pop.checkMailbox(s.result));
+        EXPECT_TRUE(s.pop.quit());
+        EXPECT_EQ(s.result.size(), 2u);
+        std::vector<std::string> sent{"CAPA", "STLS", "<TLS>", "USER mrose", "PASS tanstaaf", "CAPA"};
+        sent.insert(sent.end(), r.sent.begin(), r.sent.end());
+        EXPECT_EQ(s.stream.sent, sent);
+    }
+}
+
 // A message whose header cannot be fetched this time is still in the
 // mailbox: it keeps its earlier copy and marks. A server that refuses every
 // header has shown nothing, so the check fails and the last list stays.

@@ -6,6 +6,7 @@
 #include "core/EventLog.h"
 #include "core/MessageText.h"
 #include "mail/Account.h"
+#include "mail/Pipeline.h"
 #include "mail/Pop3Session.h"
 #include "mail/Transport.h"
 
@@ -107,6 +108,7 @@ TEST(Transport, AnOverlongAnswerIsDrainedToItsEnd) {
     } rows[] = {
         {"end well past the bound", {"+OK\r\n", mib, mib, "\r\n.\r\n", "+OK next\r\n"}, true},
         {"end mark across the bound", {"+OK\r\n", "\r\n.\r\n", "+OK next\r\n"}, true},
+        {"next answer right behind the end", {"+OK\r\n", mib, "\n.\n+OK next\r\n"}, true},
         {"closed before the end", {"+OK\r\n", mib}, false},
     };
     for (Row& r : rows) {
@@ -245,4 +247,56 @@ TEST(Transport, AnswersThatArriveTogetherAndCommandsSentTogether) {
     EXPECT_TRUE(w.stream.sent.empty());
     ASSERT_TRUE(w.transport.flush());
     EXPECT_EQ(w.stream.sent, std::vector<std::string>{"TOP 1 5\r\nTOP 2 5"});
+}
+
+// A command that cannot be sent as it is refuses its whole batch: none of the
+// commands queued before it leaves either.
+TEST(Transport, AnUnsafeCommandStopsItsBatchUnsent) {
+    struct Row {
+        const char* what;
+        std::string argument;
+        uint32_t error;
+    } rows[] = {
+        {"line break", "a\r\nDELE 1", MSG_CommandUnsafe},
+        {"NUL", std::string("a\0b", 3), MSG_CommandUnsafe},
+        {"too long", std::string(Transport::kCommandBuffer, 'x'), MSG_CommandTooLong},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Wire w({"+OK\r\n"});
+        Pipeline pipeline(w.transport, Pipeline::kPipelined);
+        Pipeline::Ticket first = pipeline.queue(true, 100, "TOP %d %d", 1, 5);
+        EXPECT_NE(first, 0u);
+        EXPECT_EQ(pipeline.queue(false, 0, "USER %s", r.argument), 0u);
+        EXPECT_EQ(pipeline.inFlight(), 0u);
+        EXPECT_FALSE(pipeline.take(first));
+        EXPECT_TRUE(pipeline.flush()) << "nothing left to send";
+        EXPECT_TRUE(w.stream.sent.empty());
+        EXPECT_FALSE(w.stream.isOpen());
+        EXPECT_EQ(w.account.lastError(), r.error);
+    }
+}
+
+// An answer past the bound in the middle of a batch fails its own command
+// only; the answers around it, read ahead or not, reach their takers.
+TEST(Transport, AnOverlongAnswerInABatchFailsOnlyItsCommand) {
+    std::vector<std::string> chunks{"+OK\r\none\r\n.\r\n+OK\r\n"};
+    const std::string mib(1 << 20, 'y');
+    for (size_t n = 0; n <= Transport::kMaxAnswer; n += mib.size()) chunks.push_back(mib);
+    chunks.push_back("\r\n.\r\n+OK\r\nthree\r\n.\r\n+OK\r\n");
+    Wire w(chunks);
+    Pipeline pipeline(w.transport, Pipeline::kPipelined);
+    Pipeline::Ticket one = pipeline.queue(true, 10, "TOP 1 0"), two = pipeline.queue(true, 10, "TOP 2 0"),
+                     three = pipeline.queue(true, 10, "TOP 3 0");
+    ASSERT_TRUE(pipeline.take(one));
+    EXPECT_EQ(w.transport.answer(), "+OK\r\none");
+    ASSERT_TRUE(pipeline.take(three));
+    EXPECT_EQ(w.transport.answer(), "+OK\r\nthree");
+    EXPECT_FALSE(pipeline.take(two));
+    EXPECT_TRUE(w.stream.isOpen());
+    EXPECT_EQ(w.account.lastError(), MSG_AnswerTooLong);
+    Pipeline::Ticket dele = pipeline.queue(false, 0, "DELE 1");
+    ASSERT_TRUE(pipeline.take(dele));
+    EXPECT_EQ(w.transport.answer(), "+OK");
+    EXPECT_EQ(w.stream.sent, std::vector<std::string>({"TOP 1 0\r\nTOP 2 0\r\nTOP 3 0", "DELE 1"}));
 }
