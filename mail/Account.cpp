@@ -99,6 +99,7 @@ uint64_t Account::totalSize() const {
 void Account::markAllRead() {
     for (auto& m : messages)
         if (!m->read()) m->markRead();
+    for (SavedMark& s : savedMarks) s.read = true;
 }
 
 void Account::replaceMessages(MessageList&& list, std::vector<HeaderCache::Entry>&& headers) {
@@ -107,6 +108,7 @@ void Account::replaceMessages(MessageList&& list, std::vector<HeaderCache::Entry
     retired_ = std::move(messages);
     messages = std::move(list);
     headerCache.replace(std::move(headers));
+    std::vector<SavedMark>().swap(savedMarks);  // their marks are in the list now
     ++generation_;
     uint32_t unread = 0;
     for (const auto& m : messages) unread += !m->read();

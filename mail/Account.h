@@ -73,6 +73,13 @@ struct AccountInfo {
 
 using MessageList = std::vector<std::unique_ptr<Message>>;
 
+// One entry of the read-marks file, kept until a good check has passed its
+// mark on: a few bytes, where a placeholder record would take hundreds.
+struct SavedMark {
+    uint32_t crc = 0;
+    bool read = false;
+};
+
 // What an account does and how often: the account dialog's options.
 struct AccountOptions {
     uint32_t checkInterval = 300;  // seconds from one check's start to the next
@@ -147,7 +154,10 @@ public:
     // Worker-only: the unique ids of `messages`, for the checks that use them.
     HeaderCache headerCache;
 
-    MessageList messages;  // last good check, or the placeholders of the read-marks file
+    MessageList messages;  // the last good check
+    // The read-marks file's entries until the first good check replaces them
+    // (read, written and cleared like `messages`, under its lock).
+    std::vector<SavedMark> savedMarks;
     // The read-marks file is there but could not be read: this run never
     // replaces it, so that the marks it holds are not lost.
     bool keepMarksFile = false;

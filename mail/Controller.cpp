@@ -23,7 +23,7 @@ Controller::~Controller() {
 }
 
 bool Controller::loadAccounts() {
-    bool loaded = loadAccountSet(registry_, accounts_, accountsDirty, settings_.SoundFile, dir_);
+    bool loaded = loadAccountSet(registry_, accounts_, accountsDirty, settings_.SoundFile, dir_, &keepAccountFile_);
     for (auto& account : accounts_) monitor_.addAccount(*account);
     return loaded;
 }
@@ -217,6 +217,10 @@ void Controller::stopAll() {
 }
 
 bool Controller::saveAccountFile() {
+    if (keepAccountFile_) {
+        eventLog().log("Error: %s%s not saved: it could not be read", dir_.c_str(), kAccountFileName);
+        return false;
+    }
     if (!saveAccounts(accounts_, dir_)) return false;
     accountsDirty = false;
     return true;

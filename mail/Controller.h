@@ -130,6 +130,9 @@ private:
     Registry& registry_;
     ControllerView& view_;
     std::string dir_;
+    // The account file was there but could not be read (too large, locked):
+    // this run never replaces it, so that the accounts it holds are not lost.
+    bool keepAccountFile_ = false;
     Settings settings_;
     FilterSet filters_;
     InternetConnection connection_;

@@ -62,23 +62,20 @@ std::string messageStateFileName(const std::string& accountName) {
     return std::string(buf) + ".msg";
 }
 
-void parseMessageState(std::string_view text, MessageList& out) {
-    std::unique_ptr<Message> pending;
+void parseMessageState(std::string_view text, std::vector<SavedMark>& out) {
+    bool pending = false;  // the last entry of `out` takes the read line
     TextLines lines(text, kLinePiece);
     for (std::string_view line; lines.next(line);) {
         if (line.starts_with(kCrcKey)) {
-            if (pending) out.push_back(std::move(pending));
             uint32_t crc;
-            // A CRC that does not parse starts no placeholder, so its read
-            // line cannot mark the one before.
-            if (parseHex(valueOf(line, kCrcKey, lines.ended()), crc)) pending = std::make_unique<Message>(crc);
-        } else if (line.starts_with(kReadKey)) {
-            if (!pending) continue;
-            if (valueOf(line, kReadKey, lines.ended()) == "yes") pending->markRead();
-            else pending->markUnread();
+            // A CRC that does not parse starts no entry, so its read line
+            // cannot mark the one before.
+            pending = parseHex(valueOf(line, kCrcKey, lines.ended()), crc);
+            if (pending) out.push_back({crc, false});
+        } else if (line.starts_with(kReadKey) && pending) {
+            out.back().read = valueOf(line, kReadKey, lines.ended()) == "yes";
         }
     }
-    if (pending) out.push_back(std::move(pending));
 }
 
 bool saveMessageState(Account& account, const std::string& dir) {
@@ -98,11 +95,12 @@ bool saveMessageState(Account& account, const std::string& dir) {
                 ~Unlock() { a.unlockMessages(); }
             } unlock{account};
             char buf[64];
-            for (const auto& m : account.messages) {
-                std::snprintf(buf, sizeof buf, "MessageCrc32=%x\r\nMessageReaded=%s\r\n", m->crc(),
-                              m->read() ? "yes" : "no");
+            auto add = [&](uint32_t crc, bool read) {
+                std::snprintf(buf, sizeof buf, "MessageCrc32=%x\r\nMessageReaded=%s\r\n", crc, read ? "yes" : "no");
                 text += buf;
-            }
+            };
+            for (const auto& m : account.messages) add(m->crc(), m->read());
+            for (const SavedMark& s : account.savedMarks) add(s.crc, s.read);
         }
         std::string path = dir + messageStateFileName(account.name);
         uint32_t error = 0;
@@ -125,7 +123,7 @@ bool loadMessageState(Account& account, const std::string& dir) {
                            error ? formatMessage(error).c_str() : "no system error code");
             return false;
         }
-        parseMessageState(text, account.messages);
+        parseMessageState(text, account.savedMarks);
         return true;
     } catch (...) {
         eventLog().log("%s %s,%d.", formatMessage(MSG_UnexpectedError).c_str(), kAccountModule, 6);

@@ -218,7 +218,8 @@ Pop3Session::Marks Pop3Session::previous(uint32_t crc) {
     Marks marks;
     auto it = previous_.find(crc);
     if (it == previous_.end() || !lockList()) return marks;
-    marks = {true, it->second->read(), it->second->deleted()};
+    const Earlier& e = it->second;
+    marks = e.message ? Marks{true, e.message->read(), e.message->deleted()} : Marks{true, e.saved->read, false};
     account_.unlockMessages();
     return marks;
 }
@@ -262,8 +263,9 @@ bool Pop3Session::checkMailbox(MessageList& result) {
     // Only this check's worker replaces the list, so its messages stay put
     // until the end of the check; only their marks change meanwhile.
     if (!lockList()) return false;
-    for (auto it = account_.messages.rbegin(); it != account_.messages.rend(); ++it)
-        previous_[(*it)->crc()] = it->get();  // the first of equal CRCs wins
+    previous_.reserve(account_.messages.size() + account_.savedMarks.size());
+    for (const auto& m : account_.messages) previous_.try_emplace(m->crc(), Earlier{m.get()});  // the first of equal CRCs wins
+    for (const SavedMark& s : account_.savedMarks) previous_.try_emplace(s.crc, Earlier{nullptr, &s});
     account_.unlockMessages();
     bool deletionPass = prepareDeletion();
 
@@ -359,20 +361,28 @@ void Pop3Session::keepEarlierCopies(MessageList& result, const std::vector<Unfet
     if (!unfetched.empty() && lockList()) {
         // Which earlier message a failed one is cannot be known for sure: the
         // first one gone from the list with its listed size, else the first
-        // placeholder of the read-marks file (which knows no size).
+        // placeholder, kept or of the read-marks file (which knows no size).
         std::unordered_set<uint32_t> fetched;
         for (const auto& m : result)
             if (m) fetched.insert(m->crc());
         std::vector<const Message*> gone;
         for (const auto& m : account_.messages)
             if (!fetched.count(m->crc())) gone.push_back(m.get());
+        size_t saved = 0;  // saved marks are taken in file order
         for (const Unfetched& u : unfetched) {
             auto it = std::find_if(gone.begin(), gone.end(), [&](const Message* m) { return m && m->size() == u.size; });
             if (it == gone.end())
                 it = std::find_if(gone.begin(), gone.end(), [](const Message* m) { return m && m->headerText().empty(); });
-            if (it == gone.end()) continue;
-            result[u.at] = (*it)->clone();
-            *it = nullptr;
+            if (it != gone.end()) {
+                result[u.at] = (*it)->clone();
+                *it = nullptr;
+                continue;
+            }
+            while (saved < account_.savedMarks.size() && fetched.count(account_.savedMarks[saved].crc)) ++saved;
+            if (saved == account_.savedMarks.size()) continue;
+            const SavedMark& s = account_.savedMarks[saved++];
+            result[u.at] = std::make_unique<Message>(s.crc);
+            if (s.read) result[u.at]->markRead();
         }
         account_.unlockMessages();
     }

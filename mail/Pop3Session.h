@@ -111,7 +111,12 @@ private:
     bool dontCalcDeleted_;
     bool deletionsSent_ = false;
     std::string greeting_;  // of the current connection, for the APOP stamp
-    std::unordered_map<uint32_t, const Message*> previous_;  // first message of the earlier list per CRC
+    // The earlier list's first message per CRC, or else the first saved mark.
+    struct Earlier {
+        const Message* message = nullptr;
+        const SavedMark* saved = nullptr;
+    };
+    std::unordered_map<uint32_t, Earlier> previous_;
     std::vector<HeaderCache::Entry> headers_;
 };
 

@@ -413,7 +413,7 @@ int main(int argc, char** argv) {
         eventLog().log("Account %s: server=%s port=%u user=%s interval=%u timeout=%u lines=%u apop=%s marks=%u secure=%u",
                        account->name.c_str(), account->server.c_str(), account->port, account->user.c_str(),
                        account->checkInterval, account->checkTimeout, account->msgLinesNum,
-                       account->secureAuth ? "yes" : "no", static_cast<unsigned>(account->messages.size()),
+                       account->secureAuth ? "yes" : "no", static_cast<unsigned>(account->savedMarks.size()),
                        static_cast<unsigned>(account->secureConnection));
     } else {
         account = std::make_unique<Account>(o.info);
@@ -442,7 +442,7 @@ int main(int argc, char** argv) {
                          status.refusedCertificate.c_str(), status.refusedCertificate.c_str());
         return 1;
     }
-    // The placeholders have passed their marks on; the file now holds this check's.
+    // The saved marks have passed on; the file now holds this check's.
     if (o.useAccount) saveMessageState(*account);
     for (const auto& m : account->messages) printMessage(*m);
     std::fflush(stdout);

@@ -48,7 +48,7 @@ struct Check {
     Check() {
         account.server = "127.0.0.1";
         check.retryPauseMs = 0;
-        account.messages.push_back(std::make_unique<Message>(0x1234u));  // a placeholder of the read marks
+        account.savedMarks.push_back({0x1234u, false});  // an entry of the read-marks file
     }
     // A mailbox of two messages of 100 bytes each; `quit`: the answer to QUIT.
     void serve(const std::string& quit = "+OK bye\r\n") {
@@ -81,6 +81,7 @@ TEST(AccountCheck, AGoodCheckSwapsTheListAndReports) {
         EXPECT_FALSE(s.neverChecked);
         EXPECT_EQ(s.errorText, "") << "a server without CAPA is no error";
         EXPECT_EQ(c.account.messages.size(), 2u);
+        EXPECT_TRUE(c.account.savedMarks.empty()) << "the read-marks file's entries passed on";
         EXPECT_EQ(c.observer.newMail, std::vector<uint32_t>{c.account.id()});
         EXPECT_EQ(c.policy.overBound, row.overBound);
         EXPECT_TRUE(c.account.resolved);
@@ -117,7 +118,8 @@ TEST(AccountCheck, FailedOrStoppedChecksKeepTheEarlierList) {
         EXPECT_FALSE(c.check.run());
         EXPECT_EQ(c.observer.states.empty() ? AccountState::NotStarted : c.observer.states.back(), row.last);
         EXPECT_EQ(std::count(c.stream.sent.begin(), c.stream.sent.end(), "QUIT"), row.quitSent);
-        EXPECT_EQ(c.account.messages.size(), 2u);
+        EXPECT_EQ(c.account.messages.size(), 1u);
+        EXPECT_EQ(c.account.savedMarks.size(), 1u);
         EXPECT_TRUE(c.account.status().neverChecked);
         EXPECT_TRUE(c.observer.newMail.empty());
         EXPECT_FALSE(c.account.resolved);

@@ -30,7 +30,7 @@ TEST(MessageState, StrayAndDamagedLines) {
         {"read line missing", "MessageCrc32=1\nMessageCrc32=2\nMessageReaded=yes\n", {{1, false}, {2, true}}},
         {"stray lines", "garbage\n\nMessageCrc32=7\n messageReaded=yes\nMessageCrc32 =8\nMessageReaded=yes\n",
          {{7, true}}},
-        // A crc that does not parse starts no placeholder, so its read line
+        // A crc that does not parse starts no entry, so its read line
         // must not mark the message before it.
         {"not hex", "MessageCrc32=1\nMessageCrc32=zz\nMessageReaded=yes\n", {{1, false}}},
         {"past 32 bits", "MessageCrc32=123456789\nMessageReaded=yes\n", {}},
@@ -39,10 +39,10 @@ TEST(MessageState, StrayAndDamagedLines) {
         {"overlong line", "MessageCrc32=" + std::string(300, '0') + "1a\nMessageReaded=yes\n", {{0, true}}},
     };
     for (const Case& c : cases) {
-        MessageList list;
+        std::vector<SavedMark> list;
         parseMessageState(c.text, list);
         Marks got;
-        for (const auto& m : list) got.push_back({m->crc(), m->read()});
+        for (const SavedMark& m : list) got.push_back({m.crc, m.read});
         EXPECT_EQ(got, c.marks) << c.what;
     }
 }
@@ -74,17 +74,27 @@ TEST_F(MessageStateFile, RoundTripAfterTheListIsLetGo) {
 
     Account back;
     back.name = "Work";
-    back.messages.push_back(std::make_unique<Message>(0x77u));
+    back.savedMarks.push_back({0x77u, true});
     ASSERT_TRUE(loadMessageState(back, dir.dir()));
-    ASSERT_EQ(back.messages.size(), 3u) << "appended after what was there";
-    EXPECT_TRUE(back.messages[1]->read());
-    EXPECT_FALSE(back.messages[2]->read());
-    EXPECT_FALSE(back.messages[2]->deleted());
+    ASSERT_EQ(back.savedMarks.size(), 3u) << "appended after what was there";
+    EXPECT_EQ(back.savedMarks[1].crc, 0xdeadbeefu);
+    EXPECT_TRUE(back.savedMarks[1].read);
+    EXPECT_FALSE(back.savedMarks[2].read);
     EXPECT_TRUE(shown().empty());
 
-    back.messages.clear();
+    // Until a good check the file keeps its entries, after the list's messages.
+    back.savedMarks.erase(back.savedMarks.begin());
+    back.messages.push_back(std::make_unique<Message>(0x5u));
     ASSERT_TRUE(saveMessageState(back, dir.dir()));
-    std::string text = "x";
+    std::string text;
+    ASSERT_TRUE(readWholeFile(dir.file(messageStateFileName("Work")), text));
+    EXPECT_EQ(text, "MessageCrc32=5\r\nMessageReaded=no\r\nMessageCrc32=deadbeef\r\nMessageReaded=yes\r\n"
+                    "MessageCrc32=1\r\nMessageReaded=no\r\n");
+    // A good check's list replaces them.
+    back.replaceMessages(MessageList{});
+    EXPECT_TRUE(back.savedMarks.empty());
+    ASSERT_TRUE(saveMessageState(back, dir.dir()));
+    text = "x";
     ASSERT_TRUE(readWholeFile(dir.file(messageStateFileName("Work")), text));
     EXPECT_EQ(text, "") << "an empty list empties the file";
 }
@@ -140,7 +150,7 @@ TEST_F(MessageStateFile, AFileThatCannotBeReadIsNeverReplaced) {
 TEST(MessageState, ALongRunWithoutLineEndsReadsInLinearTime) {
     for (const std::string& text : {std::string(8u << 20, '\0'), std::string(8u << 20, 'M')}) {
         auto start = std::chrono::steady_clock::now();
-        MessageList list;
+        std::vector<SavedMark> list;
         parseMessageState(text, list);
         size_t pieces = 0;
         TextLines lines(text, 259);

@@ -60,11 +60,10 @@ struct Session {
             std::vector<std::string>{"Message-ID: <" + id + "@x>", "Subject: " + subject}, size));
         return *account.messages.back();
     }
-    // The read-marks file's placeholder of such a message.
-    Message& placeholder(const std::string& id) {
+    // The read-marks file's entry for such a message, marked read.
+    void placeholder(const std::string& id) {
         uint32_t crc = Message(std::vector<std::string>{"Message-ID: <" + id + "@x>"}, 120).crc();
-        account.messages.push_back(std::make_unique<Message>(crc));
-        return *account.messages.back();
+        account.savedMarks.push_back({crc, true});
     }
     long sent(const std::string& line) const { return std::count(stream.sent.begin(), stream.sent.end(), line); }
 };
@@ -423,7 +422,9 @@ TEST(Pop3Session, FailedTopsKeepTheEarlierCopies) {
     const std::string refused = "-ERR [SYS/TEMP] try again later\r\n";
     struct Row {
         const char* what;
-        std::vector<std::string> earlier;  // "p:" a placeholder, "=N:" a message listed with size N
+        // "p:" an entry of the read-marks file, "k:" its placeholder kept in the
+        // list by an earlier check, "=N:" a message listed with size N
+        std::vector<std::string> earlier;
         std::vector<std::string> tops;     // the answers, "" for a refusal
         bool ok;
         std::string result;  // subjects, "?" for a placeholder, "*" after a read one
@@ -432,6 +433,8 @@ TEST(Pop3Session, FailedTopsKeepTheEarlierCopies) {
         {"all refused, an earlier list", {"=120:a", "=120:b"}, {"", ""}, false, ""},
         {"one refused: the earlier copy of its size", {"=120:a", "=99:x", "=120:b"}, {"a", "", "c"}, true, "a* b* c"},
         {"one refused: a placeholder", {"p:b"}, {"a", "", "c"}, true, "a ?* c"},
+        {"two refused: kept placeholder first", {"p:b", "k:d"}, {"a", "", "c", ""}, true, "a ?* c ?*"},
+        {"a fetched entry is no placeholder", {"p:a", "p:b"}, {"a", ""}, true, "a* ?*"},
         {"one refused: nothing earlier of its size", {"=99:b"}, {"a", "", "c"}, true, "a c"},
         {"two refused: each its own copy", {"=120:b", "=120:d"}, {"a", "", "c", ""}, true, "a b* c d*"},
         {"fetched again: no copy twice", {"=120:a"}, {"a", ""}, true, "a*"},
@@ -441,8 +444,16 @@ TEST(Pop3Session, FailedTopsKeepTheEarlierCopies) {
         Session s;
         for (const std::string& e : r.earlier) {
             std::string id = e.substr(e.find(':') + 1);
-            Message& m = e[0] == 'p' ? s.placeholder(id) : s.previous(id, id, std::stoi(e.substr(1)));
-            m.markRead();
+            if (e[0] == 'p') {
+                s.placeholder(id);
+            } else if (e[0] == 'k') {
+                s.placeholder(id);
+                s.account.messages.push_back(std::make_unique<Message>(s.account.savedMarks.back().crc));
+                s.account.messages.back()->markRead();
+                s.account.savedMarks.pop_back();
+            } else {
+                s.previous(id, id, std::stoi(e.substr(1))).markRead();
+            }
         }
         auto& c = s.stream.add({kGreeting, "+OK\r\n", listing(static_cast<int>(r.tops.size()))});
         for (const std::string& t : r.tops) c.chunks.push_back(t.empty() ? refused : top(t + "@x", t));

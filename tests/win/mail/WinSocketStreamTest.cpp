@@ -78,12 +78,9 @@ TEST(WinSocketStream, FaultsFailTheCheckWithTheirErrorText) {
     }
 }
 
-// Disabled: under Wine the drain of the 34 MB answer does not end here
-// (the same drain passes end to end in the hostile-server test); to be
-// found before it is enabled again.
-TEST(WinSocketStream, DISABLED_LongAnswersAreReadWholeUpToTheBound) {
+TEST(WinSocketStream, LongAnswersAreReadWholeUpToTheBound) {
     ScriptedServer server(R"([["S:+OK", "BIG:5000000", "S:", "S:.", "HANG"],)"
-                          R"( ["S:+OK", "BIG:34000000", "S:", "S:.", "S:+OK next", "HANG"]])");
+                          R"( ["S:+OK", "BIG:34000000", "S:", "S:.", "R:NOOP", "S:+OK next", "HANG"]])");
     Check c(server.port());
     ASSERT_TRUE(c.connect());
     ASSERT_TRUE(c.transport.readMultiAnswer()) << c.account.errorText();
@@ -94,7 +91,10 @@ TEST(WinSocketStream, DISABLED_LongAnswersAreReadWholeUpToTheBound) {
     ASSERT_TRUE(c.transport.hookup());
     EXPECT_FALSE(c.transport.readMultiAnswer());
     EXPECT_EQ(c.account.lastError(), MSG_AnswerTooLong);
+    // The server answers the next command only once it has it: bytes sent
+    // ahead of a request are not kept from one answer to the next.
     ASSERT_TRUE(c.stream.isOpen());
+    ASSERT_TRUE(c.transport.request("NOOP"));
     ASSERT_TRUE(c.transport.readAnswer());
     EXPECT_EQ(c.transport.answer(), "+OK next");
 }

@@ -3,8 +3,11 @@
 // another account still uses stay.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <filesystem>
 
+#include "core/WinHandle.h"
 #include "mail/AccountStore.h"
 #include "mail/Controller.h"
 #include "mail/MessageState.h"
@@ -61,8 +64,8 @@ TEST_F(AccountEditTest, ARenamedAccountTakesItsOptionsAndReadMarksAlong) {
     EXPECT_TRUE(hasMarks("Office"));
     Account reread(AccountInfo{"Office"});
     ASSERT_TRUE(loadMessageState(reread, dir.dir()));
-    ASSERT_EQ(reread.messages.size(), 1u);
-    EXPECT_TRUE(reread.messages[0]->read());
+    ASSERT_EQ(reread.savedMarks.size(), 1u);
+    EXPECT_TRUE(reread.savedMarks[0].read);
     EXPECT_EQ(work.port, 995u);
     EXPECT_FALSE(engine.accountsDirty) << "the account file is written at once";
 
@@ -77,6 +80,22 @@ TEST_F(AccountEditTest, OptionsThatAnotherAccountSharesStay) {
     ASSERT_TRUE(renamed(first, "Own"));
     EXPECT_TRUE(hasOptions("Shared"));
     EXPECT_TRUE(hasOptions("Own"));
+}
+
+// An account file that is there but could not be read at start (locked by
+// another program) still holds the user's accounts: adding one never
+// replaces it.
+TEST_F(AccountEditTest, AnAccountFileThatCouldNotBeReadIsNeverReplaced) {
+    const std::string kept = "KX10 accounts of another day";
+    dir.write(kAccountFileName, kept);
+    {
+        WinHandle locked(CreateFileA(dir.file(kAccountFileName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(locked);
+        EXPECT_FALSE(engine.loadAccounts());
+    }
+    add("New");
+    EXPECT_EQ(dir.read(kAccountFileName), kept);
 }
 
 }  // namespace
