@@ -179,12 +179,15 @@ def main():
                     "--password", "bench", "--lines", str(a.lines)]
             memory = PeakMemory(kx)
             code, took, out, err = run(args)
-            peak = memory.stop()
+            one = memory.stop()
             if code != 0:
                 sys.exit("kxcheck failed: %s" % err[-500:])
-            times, watch_peak = watch(kx, d.port, 2, 2)
-        print("%d messages: one check %.2f s, at most %.1f MB; a watch of two checks (%s s) at most %.1f MB"
-              % (a.big, took, peak / 2 ** 20, ", ".join("%.2f" % t for t in times), watch_peak / 2 ** 20))
+            times, watched = watch(kx, d.port, 2, 2)
+        mb = 2 ** 20
+        print("%d messages: one check %.2f s, at most %.1f MB (%.1f MB private); a watch of two checks (%s s) "
+              "at most %.1f MB (%.1f MB private)" % (a.big, took, one.peak / mb, one.private / mb,
+                                                     ", ".join("%.2f" % t for t in times), watched.peak / mb,
+                                                     watched.private / mb))
 
 
 if __name__ == "__main__":
