@@ -53,6 +53,14 @@ bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes, u
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return fail(errno);
     std::string data;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+            ::close(fd);
+            return fail(EFBIG);
+        }
+        data.reserve(static_cast<size_t>(st.st_size));
+    }
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);

@@ -75,7 +75,14 @@ bool readWholeFile(const std::string& path, std::string& out, size_t maxBytes, u
     WinHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail(GetLastError());
+    // Sized once from the start, so a large file is held once, not copied
+    // through doubling buffers; one past the limit fails before any reading.
     std::string data;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file.get(), &size)) {
+        if (static_cast<uint64_t>(size.QuadPart) > maxBytes) return fail(ERROR_FILE_TOO_LARGE);
+        data.reserve(static_cast<size_t>(size.QuadPart));
+    }
     char buf[65536];
     for (;;) {
         DWORD got = 0;

@@ -13,6 +13,7 @@
 #include "mail/MessageState.h"
 #include "message/Message.h"
 #include "support/MemoryRegistry.h"
+#include "support/ShownMessages.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -25,7 +26,7 @@ public:
     void runMailer() override {}
 };
 
-class AccountEditTest : public ::testing::Test {
+class AccountEditTest : public BoxesTest {
 protected:
     // Checked only by hand, so that no worker starts.
     Account& add(const std::string& name) {
@@ -94,6 +95,7 @@ TEST_F(AccountEditTest, AnAccountFileThatCouldNotBeReadIsNeverReplaced) {
         ASSERT_TRUE(locked);
         EXPECT_FALSE(engine.loadAccounts());
     }
+    EXPECT_EQ(shown().size(), 1u) << "the reason is shown";
     add("New");
     EXPECT_EQ(dir.read(kAccountFileName), kept);
 }
