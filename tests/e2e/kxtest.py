@@ -56,6 +56,13 @@ def kxcheck_at(port, *args, user="user", password="pass"):
     return kxcheck("--server", "127.0.0.1", "--port", port, "--user", user, "--password", password, *args)
 
 
+def bulk_messages(count):
+    """`count` messages of about four kilobytes each, for timing a check."""
+    body = b"".join(b"line %d of a message that fills about four kilobytes with text\n" % i for i in range(60))
+    return [b"From: s%d@example.org\nSubject: message %d\nMessage-ID: <%d@bulk>\n\n" % (i, i, i) + body
+            for i in range(count)]
+
+
 def rows(stdout):
     """kxcheck's message lines, each as its list of fields."""
     return [line.split(b"\t") for line in stdout.split(b"\n") if line]

@@ -8,7 +8,7 @@ import ssl
 import time
 import unittest
 
-from kxtest import Dovecot, kxcheck, kxcheck_at
+from kxtest import Dovecot, bulk_messages, kxcheck, kxcheck_at
 
 RUNS = 3
 
@@ -24,10 +24,7 @@ def best(action):
 
 class Performance(unittest.TestCase):
     def test_a_thousand_messages_over_tls(self):
-        body = b"".join(b"line %d of a message that fills about four kilobytes with text\n" % i
-                        for i in range(60))
-        msgs = [b"From: s%d@example.org\nSubject: message %d\nMessage-ID: <%d@bulk>\n\n" % (i, i, i) + body
-                for i in range(1000)]
+        msgs = bulk_messages(1000)
         with Dovecot({"bulk": ("bulk", msgs)}, tls=True) as d:
             trust = ["--trust", d.fingerprint]
 

@@ -14,17 +14,10 @@
 #include "message/Message.h"
 #include "support/MemoryRegistry.h"
 #include "support/ShownMessages.h"
+#include "win/support/NoView.h"
 #include "support/TempDir.h"
 
 namespace {
-
-class Silent : public ControllerView {
-public:
-    void accountChanged(uint32_t) override {}
-    void newMailFound(uint32_t) override {}
-    bool confirmDeletion(uint32_t, CheckWait&) override { return false; }
-    void runMailer() override {}
-};
 
 class AccountEditTest : public BoxesTest {
 protected:
@@ -47,7 +40,7 @@ protected:
 
     TempDir dir;
     MemoryRegistry registry;
-    Silent view;
+    NoView view;
     Controller engine{registry, view, nullptr, dir.dir()};
 };
 

@@ -21,15 +21,9 @@
 #include "ui/ConfirmationDialog.h"
 #include "ui/MessagesList.h"
 #include "ui/Preview.h"
+#include "win/support/NoView.h"
 
 namespace {
-
-class NoView : public ControllerView {
-    void accountChanged(uint32_t) override {}
-    void newMailFound(uint32_t) override {}
-    bool confirmDeletion(uint32_t, CheckWait&) override { return false; }
-    void runMailer() override {}
-};
 
 class Host : public Window {
 public:
